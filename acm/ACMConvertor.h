@@ -1,0 +1,75 @@
+#pragma once
+
+#include "common/exception.h"
+#include "platform/msacm/msacm.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+// The format convertor's error: a message only.
+class EACMConvertor : public Exception {
+public:
+    using Exception::Exception;
+};
+
+inline constexpr int kFormatSlotSize = 129;
+
+#pragma pack(push, 1)
+// A wave-format record in its 129-byte slot: the 18-byte header and 111 bytes of extra data.
+struct AudioFormatRecord {
+    WAVEFORMATEX header;
+    std::uint8_t extra[kFormatSlotSize - sizeof(WAVEFORMATEX)];
+};
+#pragma pack(pop)
+static_assert(sizeof(AudioFormatRecord) == kFormatSlotSize);
+
+// Converts audio from one wave format to another, block by block, on one conversion stream.
+// The component opens and closes the stream and turns result codes into EACMConvertor; the
+// caller fills InputBuffer, converts on StreamHandle and StreamHeader, and takes OutputBuffer.
+class TACMConvertor : public QObject {
+public:
+    explicit TACMConvertor(AcmLibrary& acm, QObject* owner = nullptr);
+    ~TACMConvertor() override;
+
+    void SetActive(bool active);
+    bool Active() const { return active; }
+    void SetInputBufferSize(std::uint32_t size);
+    std::uint32_t InputBufferSize() const { return inputBufferSize; }
+    void SetUseRealTime(bool realTime);
+    bool UseRealTime() const { return useRealTime; }
+
+    // Returns for 0; otherwise raises EACMConvertor with `prefix` and the code's text.
+    void CheckAcmResult(const QString& prefix, MMRESULT code) const;
+
+    // The stored form of a format record: a 32-bit little-endian count (129), then the record.
+    static QByteArray writeFormat(const AudioFormatRecord& record);
+    // Restores a record from its stored form; refuses data that does not fit the slot.
+    static void readFormat(const QByteArray& data, AudioFormatRecord& record);
+
+    // The conversion-stream calls the caller makes on this component's stream.
+    AcmLibrary& library() const { return acm; }
+
+    AudioFormatRecord ACMFormatIn{};
+    AudioFormatRecord ACMFormatOut{};
+    std::unique_ptr<std::uint8_t[]> InputBuffer;
+    std::unique_ptr<std::uint8_t[]> OutputBuffer;
+    std::uint32_t OutputBufferSize = 0;
+    HACMSTREAM StreamHandle = nullptr;
+    ACMSTREAMHEADER StreamHeader{};
+
+private:
+    void OpenStream();
+    void CloseStream();
+
+    AcmLibrary& acm;
+    bool active = false;
+    bool useRealTime = false;
+    std::uint32_t inputBufferSize = 2048;
+};
+
+// Loads the main window's convertor `wavtowav` from its stored description.
+void loadWavToWavDescription(TACMConvertor& wavtowav);

@@ -1,0 +1,44 @@
+#include "common/cp1252.h"
+
+#include <array>
+
+namespace {
+
+// Windows-1252 differs from Latin-1 only in 0x80..0x9F; the five holes map to themselves.
+constexpr std::array<char16_t, 32> kHigh = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char encodeOne(char16_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<char>(c);
+    for (std::size_t i = 0; i < kHigh.size(); ++i) {
+        if (kHigh[i] == c)
+            return static_cast<char>(0x80 + i);
+    }
+    return '?';
+}
+
+} // namespace
+
+QByteArray toCp1252(const QString& text) {
+    QByteArray out;
+    out.reserve(text.size());
+    for (QChar c : text)
+        out.append(encodeOne(c.unicode()));
+    return out;
+}
+
+QString fromCp1252(const char* text) {
+    QString out;
+    for (const char* p = text; p && *p; ++p) {
+        const auto b = static_cast<unsigned char>(*p);
+        out.append(QChar(b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char16_t(b)));
+    }
+    return out;
+}
+
+QString fromCp1252(const QByteArray& text) {
+    return fromCp1252(text.constData());
+}

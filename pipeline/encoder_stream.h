@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/lame/lame_enc.h"
+
+#include <cstdint>
+#include <memory>
+
+class OutputFile;
+
+// The MP3 encoder stream of one run: all sources go through it, so the destination is one
+// continuous MP3 stream. Bytes produced are appended to the destination file.
+class EncoderStream {
+public:
+    EncoderStream(LameLibrary& lame, OutputFile& destination);
+    ~EncoderStream();
+    EncoderStream(const EncoderStream&) = delete;
+    EncoderStream& operator=(const EncoderStream&) = delete;
+
+    // Opens the stream for 44100 Hz 16-bit stereo input; false when the encoder refuses.
+    bool InitEncoderStream(std::uint32_t sampleRate, std::uint32_t bitRate);
+    // Encodes `byteCount` bytes of interleaved 16-bit stereo PCM (an odd byte is dropped).
+    // Raises "Fehler beim MP3 Codieren" when the encoder fails, EInOutError when writing does.
+    void EncodeChunk(const void* samples, std::uint32_t byteCount);
+    // Flushes, appends the last bytes, closes the stream and releases the buffer.
+    // Raises "Echec à la sortie" when the flush fails.
+    void FinishEncoderStream();
+
+    HBE_STREAM EncoderHandle = 0;
+    std::uint32_t SamplesPerChunk = 0;
+    std::uint32_t Mp3BufferSize = 0;
+    std::unique_ptr<std::uint8_t[]> Mp3Buffer;
+
+private:
+    void closeStream();
+    void writeOutput(std::uint32_t bytes);
+
+    LameLibrary& lame;
+    OutputFile& destination;
+    bool open = false;
+};

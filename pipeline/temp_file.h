@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// The first name folder/prefix<n>extension, counting n from 0, under which no file exists in
+// the system's temporary folder. The name is reserved by creating the file exclusively.
+QString MakeTempFileName(const QString& prefix, const QString& extension);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/msacm/msacm.h"
+
+#include <cstdint>
+
+class QIODevice;
+
+// What the WAV header reader finds in a file.
+struct WavHeaderInfo {
+    WAVEFORMATEX Format;        // copied from the "fmt " chunk
+    std::int64_t DataOffset;    // position of the first byte of the "data" body
+    std::uint32_t DataSize;     // the "data" body size as the file states it
+};
+
+// Checks that `file` (positioned at its start) is a RIFF/WAVE file and finds its format and
+// sample data. True when a "data" chunk was found. Raises EInOutError "Read beyond end of file"
+// for a file shorter than 12 bytes. Leaves the position at 0 whenever the leading tags matched.
+bool ReadWavHeader(QIODevice& file, WavHeaderInfo& info);

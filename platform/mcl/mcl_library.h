@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+
+// The codec library: opens media files, decodes their sound and writes WAV files.
+// The calls keep the library's C shape (32-bit handles, 8-bit strings, 0 for success), so the
+// conversion job reads as a sequence of library calls. The job reaches the library through
+// this interface only, which lets tests put a recording fake in its place.
+//
+// Strings: texts are Windows-1252; file names are in the platform's 8-bit encoding (UTF-8).
+// Handles: 0 is the null handle. A failed MclReadOpen still returns a handle whose reads fail,
+// so callers need not test it; closing or freeing any handle, null or stale, is harmless.
+using MclHandle = std::uint32_t;
+
+class MclLibrary {
+public:
+    virtual ~MclLibrary() = default;
+
+    // From now on the library produces `replacement` wherever it would produce `text`.
+    virtual int MclTranslate(const char* text, const char* replacement) = 0;
+    // Non-zero: the internal MPEG audio decoder for sources opened afterwards; 0: the other one.
+    virtual int MclMpegInternalDecoder(int internal) = 0;
+
+    // Writer: a WAV file writer that can be given one file name after another.
+    virtual MclHandle MclCreate() = 0;
+    // Creates the file at once; a name that cannot be created shows in the error state.
+    virtual int MclAudioSetFileName(MclHandle output, const char* fileName) = 0;
+    // Sound: one block of decoded sound, filled by a read and taken by a write.
+    virtual MclHandle MclSndCreate() = 0;
+
+    // Opens a source and picks its best audio stream. The three flags are always 0.
+    virtual MclHandle MclReadOpen(const char* path, int flags1, int flags2, int flags3) = 0;
+    // The text of the last error state ("OK" after success); valid until the next call.
+    virtual const char* MclGetErrorStr() = 0;
+
+    // Delivers `count` sample frames from frame `position` into `sound` as interleaved 16-bit PCM
+    // at the source's rate and channel count (mono or stereo). 0: the whole block was delivered
+    // and the source goes on; non-zero: the source ended (the last, shorter block is in `sound`)
+    // or failed.
+    virtual int MclReadSound(MclHandle input, std::int64_t position, std::int32_t count,
+                             MclHandle sound) = 0;
+    // Appends the block in `sound` to the writer's file. 0 on success.
+    virtual int MclWriteSound(MclHandle output, MclHandle sound) = 0;
+
+    virtual int MclReadClose(MclHandle input) = 0;
+    // Completes and closes the writer's file: afterwards it is a complete WAV file.
+    virtual int MclWriteClose(MclHandle output) = 0;
+    virtual int MclSndFree(MclHandle sound) = 0;
+    virtual int MclFree(MclHandle output) = 0;
+    // The null handle aborts every open input: its next read fails. Later inputs are unaffected.
+    virtual int MclAbort(MclHandle handle) = 0;
+};

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "platform/mcl/mcl_library.h"
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+// A codec library that records every call as text and plays sources from a script:
+// each path is given the number of reads that return 0 before the one that ends it.
+class FakeMcl : public MclLibrary {
+public:
+    struct Source {
+        int fullReads = 0;      // reads that return 0 before the last one
+        bool opens = true;      // false: the open fails, its first read fails
+    };
+
+    std::vector<std::string> calls;
+    std::map<std::string, Source> sources;
+    std::string errorText = "OK";
+    int writeResult = 0;
+    // Runs inside MclReadSound, after it was recorded: lets a test act during the job.
+    std::function<void(int readNumber)> onRead;
+    // Runs inside MclAudioSetFileName: lets a test write the file the library would write.
+    std::function<void(const std::string& fileName)> onSetFileName;
+
+    int MclTranslate(const char* text, const char* replacement) override {
+        record("MclTranslate(" + std::string(text) + "," + replacement + ")");
+        return 0;
+    }
+    int MclMpegInternalDecoder(int internal) override {
+        record("MclMpegInternalDecoder(" + std::to_string(internal) + ")");
+        return 0;
+    }
+    MclHandle MclCreate() override {
+        record("MclCreate()");
+        return 1;
+    }
+    int MclAudioSetFileName(MclHandle output, const char* fileName) override {
+        record("MclAudioSetFileName(" + std::to_string(output) + "," + fileName + ")");
+        if (onSetFileName)
+            onSetFileName(fileName);
+        return 0;
+    }
+    MclHandle MclSndCreate() override {
+        record("MclSndCreate()");
+        return 2;
+    }
+    MclHandle MclReadOpen(const char* path, int a, int b, int c) override {
+        record("MclReadOpen(" + std::string(path) + "," + std::to_string(a) + "," +
+               std::to_string(b) + "," + std::to_string(c) + ")");
+        const auto it = sources.find(path);
+        current = it == sources.end() ? Source{0, false} : it->second;
+        readsDone = 0;
+        errorText = current.opens ? "OK" : "Ungültige Quelldatei";
+        return 10 + static_cast<MclHandle>(opened++);
+    }
+    const char* MclGetErrorStr() override {
+        record("MclGetErrorStr()");
+        return errorText.c_str();
+    }
+    int MclReadSound(MclHandle input, std::int64_t position, std::int32_t count,
+                     MclHandle sound) override {
+        record("MclReadSound(" + std::to_string(input) + "," + std::to_string(position) + "," +
+               std::to_string(count) + "," + std::to_string(sound) + ")");
+        const int number = ++totalReads;
+        const bool more = current.opens && readsDone++ < current.fullReads && !aborted;
+        if (onRead)
+            onRead(number);
+        return more ? 0 : 1;
+    }
+    int MclWriteSound(MclHandle output, MclHandle sound) override {
+        record("MclWriteSound(" + std::to_string(output) + "," + std::to_string(sound) + ")");
+        return writeResult;
+    }
+    int MclReadClose(MclHandle input) override {
+        record("MclReadClose(" + std::to_string(input) + ")");
+        aborted = false;
+        return 0;
+    }
+    int MclWriteClose(MclHandle output) override {
+        record("MclWriteClose(" + std::to_string(output) + ")");
+        return 0;
+    }
+    int MclSndFree(MclHandle sound) override {
+        record("MclSndFree(" + std::to_string(sound) + ")");
+        return 0;
+    }
+    int MclFree(MclHandle output) override {
+        record("MclFree(" + std::to_string(output) + ")");
+        return 0;
+    }
+    int MclAbort(MclHandle handle) override {
+        record("MclAbort(" + std::to_string(handle) + ")");
+        aborted = true;
+        return 0;
+    }
+
+    // The recorded calls whose text starts with `prefix`.
+    std::vector<std::string> callsStartingWith(const std::string& prefix) const {
+        std::vector<std::string> out;
+        for (const auto& c : calls) {
+            if (c.rfind(prefix, 0) == 0)
+                out.push_back(c);
+        }
+        return out;
+    }
+
+private:
+    void record(std::string call) { calls.push_back(std::move(call)); }
+
+    Source current;
+    int readsDone = 0;
+    int totalReads = 0;
+    int opened = 0;
+    bool aborted = false;
+};

@@ -1,0 +1,172 @@
+#include "support/media.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstring>
+#include <numbers>
+
+namespace media {
+
+bool runFfmpeg(const QStringList& args) {
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral(TAVIMO_FFMPEG),
+                 QStringList{"-nostdin", "-v", "error", "-y"} + args);
+    if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitStatus() != QProcess::NormalExit ||
+        ffmpeg.exitCode() != 0) {
+        ADD_FAILURE() << "ffmpeg " << args.join(' ').toStdString() << " failed: "
+                      << ffmpeg.readAllStandardError().toStdString();
+        return false;
+    }
+    return true;
+}
+
+bool makeVideoWithSine(const QString& path, double frequency, double seconds,
+                       const QStringList& audioArgs, const QStringList& containerArgs) {
+    const QString duration = QString::number(seconds);
+    QStringList args{"-f",
+                     "lavfi",
+                     "-i",
+                     QStringLiteral("testsrc=size=64x48:rate=10:duration=%1").arg(duration),
+                     "-f",
+                     "lavfi",
+                     "-i",
+                     QStringLiteral("sine=frequency=%1:sample_rate=48000:duration=%2")
+                         .arg(frequency)
+                         .arg(duration)};
+    args << "-shortest" << audioArgs << containerArgs << path;
+    return runFfmpeg(args);
+}
+
+Pcm decode(const QString& path, int rate, int channels) {
+    Pcm pcm;
+    if (!rate || !channels) {
+        // The first audio stream's own rate and channel count; more than two are mixed to two.
+        QProcess probe;
+        probe.start(QStringLiteral(TAVIMO_FFPROBE),
+                    {"-v", "error", "-select_streams", "a:0", "-show_entries",
+                     "stream=sample_rate,channels", "-of", "csv=p=0", path});
+        probe.waitForFinished(60000);
+        const auto fields = QString::fromUtf8(probe.readAllStandardOutput()).trimmed().split(',');
+        if (fields.size() >= 2) {
+            rate = rate ? rate : fields[0].toInt();
+            channels = channels ? channels : std::min(fields[1].toInt(), 2);
+        }
+    }
+    if (!rate || !channels)
+        return pcm;
+    pcm.rate = rate;
+    pcm.channels = channels;
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral(TAVIMO_FFMPEG),
+                 {"-nostdin", "-v", "error", "-i", path, "-vn", "-ar", QString::number(rate),
+                  "-ac", QString::number(channels), "-f", "s16le", "-"});
+    ffmpeg.waitForFinished(120000);
+    const QByteArray bytes = ffmpeg.readAllStandardOutput();
+    pcm.samples.resize(bytes.size() / 2);
+    std::memcpy(pcm.samples.data(), bytes.constData(), pcm.samples.size() * 2);
+    return pcm;
+}
+
+Pcm readWav(const QString& path) {
+    Pcm pcm;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return pcm;
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() < 44)
+        return pcm;
+    auto u16 = [&](int at) { return quint16(uchar(bytes[at]) | uchar(bytes[at + 1]) << 8); };
+    auto u32 = [&](int at) { return quint32(u16(at)) | quint32(u16(at + 2)) << 16; };
+    pcm.channels = u16(22);
+    pcm.rate = static_cast<int>(u32(24));
+    const auto size = std::min<qsizetype>(u32(40), bytes.size() - 44);
+    pcm.samples.resize(size / 2);
+    std::memcpy(pcm.samples.data(), bytes.constData() + 44, pcm.samples.size() * 2);
+    return pcm;
+}
+
+std::vector<double> channel(const Pcm& pcm, int ch, std::size_t first, std::size_t count) {
+    std::vector<double> out;
+    const std::size_t frames = pcm.frames();
+    for (std::size_t i = first; i < frames && i - first < count; ++i)
+        out.push_back(pcm.samples[i * pcm.channels + ch] / 32768.0);
+    return out;
+}
+
+namespace {
+
+void fft(std::vector<std::complex<double>>& a) {
+    const std::size_t n = a.size();
+    for (std::size_t i = 1, j = 0; i < n; ++i) {
+        std::size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j)
+            std::swap(a[i], a[j]);
+    }
+    for (std::size_t len = 2; len <= n; len <<= 1) {
+        const double angle = -2 * std::numbers::pi / static_cast<double>(len);
+        const std::complex<double> step(std::cos(angle), std::sin(angle));
+        for (std::size_t i = 0; i < n; i += len) {
+            std::complex<double> w(1);
+            for (std::size_t k = 0; k < len / 2; ++k) {
+                const auto u = a[i + k];
+                const auto v = a[i + k + len / 2] * w;
+                a[i + k] = u + v;
+                a[i + k + len / 2] = u - v;
+                w *= step;
+            }
+        }
+    }
+}
+
+} // namespace
+
+double dominantFrequency(const std::vector<double>& signal, int rate) {
+    std::size_t n = 1;
+    while (n * 2 <= signal.size() && n < 65536)
+        n *= 2;
+    if (n < 64)
+        return 0;
+    const std::size_t offset = (signal.size() - n) / 2;
+    std::vector<std::complex<double>> a(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double hann = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / (n - 1));
+        a[i] = signal[offset + i] * hann;
+    }
+    fft(a);
+    std::size_t peak = 1;
+    for (std::size_t i = 1; i < n / 2; ++i) {
+        if (std::abs(a[i]) > std::abs(a[peak]))
+            peak = i;
+    }
+    const double l = std::log(std::abs(a[peak - 1]) + 1e-30);
+    const double c = std::log(std::abs(a[peak]) + 1e-30);
+    const double r = std::log(std::abs(a[peak + 1]) + 1e-30);
+    const double delta = 0.5 * (l - r) / (l - 2 * c + r);
+    return (static_cast<double>(peak) + delta) * rate / static_cast<double>(n);
+}
+
+double rmsDb(const std::vector<double>& signal) {
+    double sum = 0;
+    for (double s : signal)
+        sum += s * s;
+    return 10 * std::log10(sum / std::max<std::size_t>(signal.size(), 1) + 1e-30);
+}
+
+double largestStep(const std::vector<double>& signal) {
+    double step = 0;
+    for (std::size_t i = 1; i < signal.size(); ++i)
+        step = std::max(step, std::abs(signal[i] - signal[i - 1]));
+    return step;
+}
+
+} // namespace media

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+// Media fixtures, made at test time with the ffmpeg command, and ways to judge sound by content.
+namespace media {
+
+// Runs ffmpeg with `args` (after "-v error -y"); fails the current test and returns false when
+// it does not exit 0.
+bool runFfmpeg(const QStringList& args);
+
+// A video file of `seconds` with a sine of `frequency` Hz as its sound track:
+// audioArgs are ffmpeg's output options for the sound (codec, rate, channels), for example
+// {"-c:a", "aac", "-ar", "48000", "-ac", "2"}. Returns false on failure.
+bool makeVideoWithSine(const QString& path, double frequency, double seconds,
+                       const QStringList& audioArgs, const QStringList& containerArgs = {});
+
+// Decoded sound of any media file, as interleaved 16-bit samples at its own rate, through ffmpeg.
+struct Pcm {
+    int rate = 0;
+    int channels = 0;
+    std::vector<std::int16_t> samples;
+    std::size_t frames() const { return channels ? samples.size() / channels : 0; }
+};
+Pcm decode(const QString& path, int rate = 0, int channels = 0);
+
+// Reads a canonical 16-bit PCM WAV file (44-byte header) directly.
+Pcm readWav(const QString& path);
+
+// One channel of frames [first, first + count) as floats in -1..1.
+std::vector<double> channel(const Pcm& pcm, int channel, std::size_t first = 0,
+                            std::size_t count = SIZE_MAX);
+
+// The frequency of the strongest component, to a fraction of a hertz (windowed DFT peak search).
+double dominantFrequency(const std::vector<double>& signal, int rate);
+
+// RMS level of the signal in dBFS.
+double rmsDb(const std::vector<double>& signal);
+
+// The largest absolute difference between neighbouring samples; a click shows as a jump.
+double largestStep(const std::vector<double>& signal);
+
+} // namespace media
