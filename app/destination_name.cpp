@@ -1,0 +1,61 @@
+#include "app/destination_name.h"
+
+#include <QFileInfo>
+
+namespace {
+
+bool isBlankOrControl(QChar c) { return c.unicode() <= 32; }
+
+QString firstWord(const QString& text) {
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        if (isBlankOrControl(text[i]))
+            ++i;
+        else if (text[i] == u'"' && i + 1 < n && text[i + 1] == u'"')
+            i += 2;
+        else
+            break;
+    }
+    QString word;
+    while (i < n && !isBlankOrControl(text[i])) {
+        if (text[i] == u'"') {
+            for (++i; i < n && text[i] != u'"'; ++i)
+                word += text[i];
+            if (i < n)
+                ++i;
+        } else {
+            word += text[i++];
+        }
+        if (word.size() > kMaxDestinationWord)
+            return {};
+    }
+    return word;
+}
+
+} // namespace
+
+QString readDestinationName(const QString& text) {
+    if (!text.isEmpty()) {
+        const QFileInfo info(text);
+        if (info.exists() && !info.isDir())
+            return text;
+    }
+    return firstWord(text);
+}
+
+QString quoteDestinationName(const QString& name) {
+    if (name.contains(u' ') && !name.startsWith(u'"'))
+        return u'"' + name + u'"';
+    return name;
+}
+
+bool isValidFileName(const QString& name) {
+    if (name.isEmpty())
+        return false;
+    for (const QChar c : name) {
+        if (c == u'<' || c == u'>' || c == u'"' || c == u'[' || c == u']' || c == u'|')
+            return false;
+    }
+    return true;
+}

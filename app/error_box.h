@@ -1,0 +1,34 @@
+#pragma once
+
+#include "cli/error_text.h"
+
+#include <QString>
+
+#include <exception>
+#include <functional>
+
+class QWidget;
+
+// The application's title: the caption of its error boxes and the name of its task-bar entry.
+inline const QString kApplicationTitle = QStringLiteral("Tavimo");
+
+// Shows a modal box with the error icon and an OK button; an empty caption leaves the system's
+// default title. Tests put an observer in place of the real box.
+using ErrorBoxFunction =
+    std::function<void(QWidget* parent, const QString& caption, const QString& text)>;
+void setErrorBox(ErrorBoxFunction box);
+void showErrorBox(QWidget* parent, const QString& caption, const QString& text);
+
+// Shows an error that left a handler: captioned with the application title.
+void showHandlerError(QWidget* parent, const std::exception& error);
+
+// Runs a handler's body so that no exception reaches Qt's event loop.
+template <typename Body> void runHandler(QWidget* parent, Body&& body) {
+    try {
+        body();
+    } catch (const std::exception& error) {
+        showHandlerError(parent, error);
+    } catch (...) {
+        showErrorBox(parent, kApplicationTitle, QStringLiteral("Unbekannter Fehler."));
+    }
+}

@@ -1,0 +1,41 @@
+// Tavimo: the sound track of video files into one MP3 or WAV file.
+#include "app/AddPagesFUnit.h"
+#include "app/error_box.h"
+#include "app/wMain.h"
+#include "pipeline/conversion_job.h"
+#include "platform/lame/mp3lame_library.h"
+#include "platform/mcl/ffmpeg_mcl.h"
+#include "platform/msacm/swr_acm.h"
+
+#include <QApplication>
+
+#include <memory>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(kApplicationTitle);
+    QApplication::setApplicationDisplayName(kApplicationTitle);
+    Q_INIT_RESOURCE(tavimo);
+
+    // The libraries are bound for the whole run, before the window hands them its texts.
+    FfmpegMcl mcl;
+    Mp3LameLibrary lame;
+    SwrAcmLibrary acm;
+
+    std::unique_ptr<TMainForm> mainForm;
+    std::unique_ptr<TAddPagesForm> addPagesForm;
+    try {
+        mainForm = std::make_unique<TMainForm>(ConversionLibraries{mcl, lame}, acm);
+        MainForm = mainForm.get();
+        addPagesForm = std::make_unique<TAddPagesForm>();
+        AddPagesForm = addPagesForm.get();
+    } catch (const std::exception& error) {
+        showHandlerError(nullptr, error);
+        return 1;
+    }
+    MainForm->show();
+    const int status = QApplication::exec();
+    AddPagesForm = nullptr;
+    MainForm = nullptr;
+    return status;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+// What the save dialog starts with; it keeps the name chosen last between uses.
+struct SaveDialogState {
+    QString directory;
+    QString fileName;
+};
+
+// The destination edit's save dialog. The window uses the real one; tests answer in its place.
+class SaveFileDialog {
+public:
+    virtual ~SaveFileDialog() = default;
+    // Shows the dialog modally; the chosen name, or nothing when the user cancelled.
+    virtual std::optional<QString> execute(QWidget* parent, const SaveDialogState& state) = 0;
+};
+
+// A QFileDialog titled "Browse" for MP3 and WAV files that does not ask about overwriting.
+class QtSaveFileDialog final : public SaveFileDialog {
+public:
+    std::optional<QString> execute(QWidget* parent, const SaveDialogState& state) override;
+};

@@ -1,0 +1,134 @@
+#include "app/wMain.h"
+
+#include "acm/ACMConvertor.h"
+#include "app/AddPagesFUnit.h"
+#include "app/FilenameEdit.h"
+#include "app/error_box.h"
+#include "cli/mcl_translations.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QTreeWidget>
+
+TMainForm* MainForm = nullptr;
+
+TMainForm::TMainForm(ConversionLibraries libraries, AcmLibrary& acm, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      libs(libraries), wavtowavConvertor(new TACMConvertor(acm, this)), job(*this, libraries) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Quorrel Tavimo 1.0"));
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    setFont(font);
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+    setFixedSize(712, 516);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    wavtowavConvertor->setObjectName(QStringLiteral("wavtowav"));
+    loadWavToWavDescription(*wavtowavConvertor);
+    createControls();
+    connectHandlers();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::connectHandlers() {
+    const auto bind = [this](QPushButton* button, void (TMainForm::*handler)()) {
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { runHandler(this, [this, handler] { (this->*handler)(); }); });
+    };
+    bind(btnStart, &TMainForm::btnStartClick);
+    bind(btnStop, &TMainForm::btnStopClick);
+    bind(AddBtn, &TMainForm::AddBtnClick);
+    bind(DeleteBtn, &TMainForm::DeleteBtnClick);
+    bind(ZielBtn, &TMainForm::ZielBtnClick);
+    // The delete button is the window's first button of the cancel kind, so Escape presses it.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, DeleteBtn, &QPushButton::click);
+}
+
+void TMainForm::FormCreate() {
+    mp3format->setCurrentIndex(1);
+    BitRate->setCurrentIndex(11);
+    applyMclTranslations(libs.mcl);
+}
+
+void TMainForm::btnStartClick() {
+    // A start pressed while a conversion pumps messages would nest a second one inside it.
+    if (job.running())
+        return;
+    if (FilenameEdit1->FileName().isEmpty()) {
+        AddProgressLine(QStringLiteral("Sie müssen einen Zieldateinamen auswählen!"));
+        AddProgressLine(QStringLiteral("Klicken Sie auf den kleinen Button neben dem"));
+        AddProgressLine(QStringLiteral("Eingabefeld für die Zieldatei."));
+        return;
+    }
+    struct CloseWhenDone {
+        TMainForm& form;
+        ~CloseWhenDone() {
+            if (form.closeWhenIdle) {
+                form.closeWhenIdle = false;
+                form.close();
+            }
+        }
+    } closeWhenDone{*this};
+    job.RunConversion();
+}
+
+void TMainForm::btnStopClick() {
+    StopRequested = true;
+    job.CancelConversion();
+}
+
+void TMainForm::ZielBtnClick() {
+    if (const std::optional<QString> chosen = FilenameEdit1->executeDialog())
+        FilenameEdit1->setFileName(*chosen);
+}
+
+ConversionSettings TMainForm::conversionSettings() const {
+    ConversionSettings settings;
+    settings.destination = FilenameEdit1->FileName();
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
+        settings.sources << ListView1->topLevelItem(i)->text(0);
+    settings.sampleRateText = mp3format->currentText();
+    settings.bitRateText = BitRate->currentText();
+    settings.internalDecoder = InternCheck->isChecked();
+    return settings;
+}
+
+void TMainForm::AddProgressLine(const QString& line) { lstProgress->addItem(line); }
+
+void TMainForm::TrimProgressLog() {
+    while (lstProgress->count() >= 11)
+        delete lstProgress->takeItem(0);
+}
+
+void TMainForm::processEvents() { QCoreApplication::processEvents(); }
+
+void TMainForm::setButtonsBusy(bool busy) {
+    btnStart->setEnabled(!busy);
+    btnStop->setEnabled(busy);
+}
+
+void TMainForm::showErrorMessage(const QString& text) { showErrorBox(this, QString(), text); }
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!job.running()) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    closeWhenIdle = true;
+    runHandler(this, [this] { btnStopClick(); });
+}

@@ -1,0 +1,112 @@
+#include "cli/cli_options.h"
+
+#include "cli/mp3_choices.h"
+
+#include <algorithm>
+
+namespace {
+
+template <std::size_t N> bool offered(const std::array<int, N>& choices, const QString& text) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    // Exactly as the window's list shows it: no sign, no leading zeros, no blanks.
+    return ok && QString::number(value) == text &&
+           std::find(choices.begin(), choices.end(), value) != choices.end();
+}
+
+CliParseResult usageError(const QString& error) {
+    CliParseResult result;
+    result.kind = CliParseResult::UsageError;
+    result.error = error;
+    return result;
+}
+
+} // namespace
+
+CliParseResult parseCliArguments(const QStringList& arguments) {
+    CliParseResult result;
+    CliOptions& options = result.options;
+    bool destinationGiven = false;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (optionsEnded || !argument.startsWith(u'-') || argument == u"-") {
+            options.sources << argument;
+            continue;
+        }
+        if (argument == u"--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument == u"--help" || argument == u"-h") {
+            result.kind = CliParseResult::Help;
+            return result;
+        }
+        if (argument == u"--directshow") {
+            options.internalDecoder = false;
+            continue;
+        }
+        QString name = argument;
+        QString value;
+        bool hasValue = false;
+        if (const qsizetype equals = argument.indexOf(u'='); argument.startsWith(u"--") &&
+                                                             equals > 0) {
+            name = argument.left(equals);
+            value = argument.mid(equals + 1);
+            hasValue = true;
+        }
+        if (name != u"--rate" && name != u"--bitrate" && name != u"-o")
+            return usageError(QStringLiteral("Unbekannte Option: %1").arg(argument));
+        if (!hasValue) {
+            if (i + 1 >= arguments.size())
+                return usageError(QStringLiteral("Option %1 braucht einen Wert.").arg(name));
+            value = arguments[++i];
+        }
+        if (name == u"--rate") {
+            if (!offered(kMp3SampleRates, value))
+                return usageError(QStringLiteral("Ungültige Samplefrequenz: %1").arg(value));
+            options.sampleRate = value;
+        } else if (name == u"--bitrate") {
+            if (!offered(kMp3BitRates, value))
+                return usageError(QStringLiteral("Ungültige Bitrate: %1").arg(value));
+            options.bitRate = value;
+        } else {
+            if (value.isEmpty())
+                return usageError(QStringLiteral("Der Zieldateiname ist leer."));
+            options.destination = value;
+            destinationGiven = true;
+        }
+    }
+    if (!destinationGiven)
+        return usageError(QStringLiteral("Keine Zieldatei angegeben (-o ZIEL)."));
+    if (options.sources.isEmpty())
+        return usageError(QStringLiteral("Keine Quelldatei angegeben."));
+    result.kind = CliParseResult::Run;
+    return result;
+}
+
+QString cliUsageText() {
+    QStringList rates;
+    for (const int rate : kMp3SampleRates)
+        rates << QString::number(rate);
+    QStringList bitRates;
+    for (const int rate : kMp3BitRates)
+        bitRates << QString::number(rate);
+    return QStringLiteral(
+               "Aufruf: tavimo-cli [--rate HZ] [--bitrate KBPS] [--directshow] -o ZIEL QUELLE...\n"
+               "Schreibt die Tonspur der Quelldateien, in ihrer Reihenfolge, in die eine "
+               "Zieldatei:\n"
+               "eine WAV-Datei, wenn ZIEL auf .wav endet, sonst eine MP3-Datei.\n"
+               "  -o ZIEL          die Zieldatei\n"
+               "  --rate HZ        Samplefrequenz der MP3-Datei: %1 (Vorgabe %2)\n"
+               "  --bitrate KBPS   Bitrate der MP3-Datei in kBit/Sekunde: %3 (Vorgabe %4)\n"
+               "  --directshow     MPEG nicht mit dem internen Decoder dekodieren\n"
+               "  --help           diese Hilfe zeigen\n"
+               "Strg+C oder SIGTERM hält die Umwandlung an wie der Knopf \"Abbrechen\"; die "
+               "Zieldatei bleibt\n"
+               "vollständig. Ein zweites Strg+C beendet das Programm sofort.\n")
+        .arg(rates.join(QStringLiteral(", ")))
+        .arg(kDefaultSampleRate)
+        .arg(bitRates.join(QStringLiteral(", ")))
+        .arg(kDefaultBitRate);
+}

@@ -1,0 +1,7 @@
+#include "cli/error_text.h"
+
+QString withFullStop(const QString& message) {
+    if (!message.isEmpty() && message.back() > u'.')
+        return message + u'.';
+    return message;
+}

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// An error's message as the program shows it: with a full stop appended when its last
+// character comes after '.' in the character table.
+QString withFullStop(const QString& message);
