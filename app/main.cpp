@@ -15,7 +15,6 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(kApplicationTitle);
     QApplication::setApplicationDisplayName(kApplicationTitle);
-    Q_INIT_RESOURCE(tavimo);
 
     // The libraries are bound for the whole run, before the window hands them its texts.
     FfmpegMcl mcl;

@@ -19,10 +19,14 @@
 
 TMainForm* MainForm = nullptr;
 
+// The images live in the static library, which the linker would otherwise leave out.
+static void initResources() { Q_INIT_RESOURCE(tavimo); }
+
 TMainForm::TMainForm(ConversionLibraries libraries, AcmLibrary& acm, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       libs(libraries), wavtowavConvertor(new TACMConvertor(acm, this)), job(*this, libraries) {
+    initResources();
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Quorrel Tavimo 1.0"));
     QFont font(QStringLiteral("MS Sans Serif"));

@@ -86,7 +86,7 @@ void TMainForm::createControls() {
                       {8, 264, 105, 25});
     btnStop = button(this, "btnStop", QStringLiteral("Abbrechen"), ":/icons/cross.png",
                      {120, 264, 105, 25});
-    InternCheck = place(this,
+    InternCheck = place(
                         new QCheckBox(QStringLiteral("Benutze internen Decoder anstatt DirectShow"),
                                       this),
                         "InternCheck", {239, 272, 249, 17});

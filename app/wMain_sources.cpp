@@ -2,24 +2,30 @@
 #include "app/wMain.h"
 
 #include "app/AddPagesFUnit.h"
+#include "app/add_files.h"
 #include "shell/ShellList.h"
 #include "shell/ShellTree.h"
 
 #include <QDir>
 #include <QTreeWidget>
 
-void TMainForm::AddBtnClick() {
-    if (!AddPagesForm || AddPagesForm->exec() != QDialog::Accepted)
-        return;
-    const ShellTree& tree = *AddPagesForm->ShellTree1;
-    QString folder = tree.SelectedFolder();
+QString addFilesFolder(const QString& selectedFolder, TShellFolder specialFolder) {
+    QString folder = selectedFolder;
     if (folder.isEmpty()) {
-        folder = tree.SpecialFolder() == SF_DESKTOP ? ShellFolderPath(SF_DESKTOPDIRECTORY)
-                                                    : ShellFolderPath(tree.SpecialFolder());
+        folder = specialFolder == SF_DESKTOP ? ShellFolderPath(SF_DESKTOPDIRECTORY)
+                                             : ShellFolderPath(specialFolder);
     }
     const QChar separator = QDir::separator();
     if (!folder.isEmpty() && !folder.endsWith(separator))
         folder += separator;
+    return folder;
+}
+
+void TMainForm::AddBtnClick() {
+    if (!AddPagesForm || AddPagesForm->exec() != QDialog::Accepted)
+        return;
+    const ShellTree& tree = *AddPagesForm->ShellTree1;
+    const QString folder = addFilesFolder(tree.SelectedFolder(), tree.SpecialFolder());
     for (const ShellListItem& item : AddPagesForm->ShellList1->items()) {
         if (!item.selected || item.isFolder)
             continue;
