@@ -4,12 +4,12 @@
 #include <QFileSystemModel>
 #include <QHeaderView>
 
-ShellList::ShellList(QWidget* parent) : QTreeView(parent), model(new QFileSystemModel(this)) {
+ShellList::ShellList(QWidget* parent) : QTreeView(parent), entries(new QFileSystemModel(this)) {
     // Sub-folders are listed whatever their names; only files must match a mask.
-    model->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
-    model->setNameFilterDisables(false);
-    model->setReadOnly(true);
-    setModel(model);
+    entries->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
+    entries->setNameFilterDisables(false);
+    entries->setReadOnly(true);
+    setModel(entries);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -19,23 +19,23 @@ ShellList::ShellList(QWidget* parent) : QTreeView(parent), model(new QFileSystem
     setSortingEnabled(true);
     sortByColumn(0, Qt::AscendingOrder);
     header()->resizeSection(0, 220);
-    connect(model, &QFileSystemModel::directoryLoaded, this, &ShellList::folderLoaded);
+    connect(entries, &QFileSystemModel::directoryLoaded, this, &ShellList::folderLoaded);
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (model->isDir(index))
-            emit folderOpened(model->filePath(index));
+        if (entries->isDir(index))
+            emit folderOpened(entries->filePath(index));
     });
 }
 
 void ShellList::setFilter(const QString& masks) {
     filter = masks;
     // QFileSystemModel matches name filters without regard to letter case.
-    model->setNameFilters(masks.split(u';', Qt::SkipEmptyParts));
+    entries->setNameFilters(masks.split(u';', Qt::SkipEmptyParts));
 }
 
 void ShellList::setFolder(const QString& path) {
     // An empty path lists nothing: the folder has no place in the file system.
     folder = path.isEmpty() ? QString() : QDir::cleanPath(path);
-    setRootIndex(folder.isEmpty() ? QModelIndex() : model->setRootPath(folder));
+    setRootIndex(folder.isEmpty() ? QModelIndex() : entries->setRootPath(folder));
 }
 
 QList<ShellListItem> ShellList::items() const {
@@ -43,11 +43,11 @@ QList<ShellListItem> ShellList::items() const {
     if (folder.isEmpty())
         return result;
     const QModelIndex root = rootIndex();
-    const int rows = model->rowCount(root);
+    const int rows = entries->rowCount(root);
     for (int row = 0; row < rows; ++row) {
-        const QModelIndex index = model->index(row, 0, root);
-        result.append({selectionModel()->isSelected(index), model->isDir(index),
-                       model->fileName(index)});
+        const QModelIndex index = entries->index(row, 0, root);
+        result.append({selectionModel()->isSelected(index), entries->isDir(index),
+                       entries->fileName(index)});
     }
     return result;
 }
@@ -55,9 +55,9 @@ QList<ShellListItem> ShellList::items() const {
 void ShellList::selectItems(const QStringList& names) {
     QItemSelection selection;
     const QModelIndex root = rootIndex();
-    for (int row = 0; row < model->rowCount(root); ++row) {
-        const QModelIndex index = model->index(row, 0, root);
-        if (names.contains(model->fileName(index)))
+    for (int row = 0; row < entries->rowCount(root); ++row) {
+        const QModelIndex index = entries->index(row, 0, root);
+        if (names.contains(entries->fileName(index)))
             selection.select(index, index);
     }
     selectionModel()->select(selection,

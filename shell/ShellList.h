@@ -41,7 +41,7 @@ signals:
     void folderLoaded(const QString& path);
 
 private:
-    QFileSystemModel* model;
+    QFileSystemModel* entries;
     QString filter;
     QString folder;
 };

@@ -4,11 +4,11 @@
 #include <QFileSystemModel>
 #include <QHeaderView>
 
-ShellTree::ShellTree(QWidget* parent) : QTreeView(parent), model(new QFileSystemModel(this)) {
-    model->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
-    model->setRootPath(QDir::rootPath());
-    setModel(model);
-    for (int column = 1; column < model->columnCount(); ++column)
+ShellTree::ShellTree(QWidget* parent) : QTreeView(parent), folders(new QFileSystemModel(this)) {
+    folders->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
+    folders->setRootPath(QDir::rootPath());
+    setModel(folders);
+    for (int column = 1; column < folders->columnCount(); ++column)
         hideColumn(column);
     header()->hide();
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -21,7 +21,7 @@ ShellTree::ShellTree(QWidget* parent) : QTreeView(parent), model(new QFileSystem
 
 QString ShellTree::SelectedFolder() const {
     const QModelIndex current = currentIndex();
-    return current.isValid() ? model->filePath(current) : QString();
+    return current.isValid() ? folders->filePath(current) : QString();
 }
 
 TShellFolder ShellTree::SpecialFolder() const {
@@ -36,8 +36,8 @@ TShellFolder ShellTree::SpecialFolder() const {
 }
 
 bool ShellTree::setSelectedFolder(const QString& path) {
-    const QModelIndex index = model->index(QDir::cleanPath(path));
-    if (!index.isValid() || !model->isDir(index))
+    const QModelIndex index = folders->index(QDir::cleanPath(path));
+    if (!index.isValid() || !folders->isDir(index))
         return false;
     for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
         expand(parent);

@@ -27,5 +27,5 @@ signals:
     void folderChanged();
 
 private:
-    QFileSystemModel* model;
+    QFileSystemModel* folders;
 };
