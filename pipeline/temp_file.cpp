@@ -6,8 +6,22 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+
+EInOutError noTemporaryFolder(const QString& folder) {
+    return EInOutError(QStringLiteral("Im Ordner für temporäre Dateien (%1) kann keine Datei "
+                                      "angelegt werden")
+                           .arg(QDir::toNativeSeparators(folder))
+                           .toStdString());
+}
+
+} // namespace
+
 QString MakeTempFileName(const QString& prefix, const QString& extension) {
+    // Qt gives an empty path when the folder named by the system does not exist.
     QString folder = QDir::tempPath();
+    if (folder.isEmpty())
+        throw noTemporaryFolder(qEnvironmentVariable("TMPDIR"));
     if (!folder.endsWith(u'/'))
         folder += u'/';
     for (quint64 counter = 0;; ++counter) {
@@ -19,9 +33,6 @@ QString MakeTempFileName(const QString& prefix, const QString& extension) {
             return name;
         const QFileInfo info(name);
         if (!info.exists() && !info.isSymLink())
-            throw EInOutError(QStringLiteral("Im Ordner für temporäre Dateien (%1) kann keine "
-                                             "Datei angelegt werden")
-                                  .arg(QDir::toNativeSeparators(QDir::tempPath()))
-                                  .toStdString());
+            throw noTemporaryFolder(folder);
     }
 }
