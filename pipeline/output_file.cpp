@@ -19,7 +19,7 @@ void OutputFile::fail(int error) {
     // A short write without a system error is the disk refusing more bytes as well.
     if (error == 0 || error == ENOSPC || error == EDQUOT)
         throw EInOutError("Disk full");
-    throw EInOutError("Write error: " + std::string(std::strerror(error)));
+    throw EInOutError("Fehler beim Schreiben der Datei: " + std::string(std::strerror(error)));
 }
 
 bool OutputFile::create(const QString& fileName) {
