@@ -80,13 +80,12 @@ void TACMConvertor::OpenStream() {
     checkFits("ACMFormatOut", ACMFormatOut);
 
     const DWORD flags = useRealTime ? 0 : ACM_STREAMOPENF_NONREALTIME;
-    CheckAcmResult("acmStreamOpen:",
-                   acm.acmStreamOpen(&StreamHandle, nullptr, &ACMFormatIn.header,
-                                     &ACMFormatOut.header, nullptr, 0, 0, flags));
+    CheckAcmResult("acmStreamOpen:", acm.acmStreamOpen(&StreamHandle, nullptr, &ACMFormatIn.header,
+                                                       &ACMFormatOut.header, nullptr, 0, 0, flags));
     try {
-        CheckAcmResult("acmStreamSize:", acm.acmStreamSize(StreamHandle, inputBufferSize,
-                                                           &OutputBufferSize,
-                                                           ACM_STREAMSIZEF_SOURCE));
+        CheckAcmResult("acmStreamSize:",
+                       acm.acmStreamSize(StreamHandle, inputBufferSize, &OutputBufferSize,
+                                         ACM_STREAMSIZEF_SOURCE));
         InputBuffer = std::make_unique_for_overwrite<std::uint8_t[]>(inputBufferSize);
         OutputBuffer = std::make_unique_for_overwrite<std::uint8_t[]>(OutputBufferSize);
 

@@ -64,8 +64,8 @@ std::vector<Speaker> speakers(int channels) {
         return {S::Left,       S::Right,        S::Center,       S::Lfe,
                 S::BackCenter, S::LeftSurround, S::RightSurround};
     default:
-        return {S::Left, S::Right,         S::Center,        S::Lfe, S::LeftSurround,
-                S::RightSurround, S::LeftSurround, S::RightSurround};
+        return {S::Left,         S::Right,         S::Center,       S::Lfe,
+                S::LeftSurround, S::RightSurround, S::LeftSurround, S::RightSurround};
     }
 }
 
@@ -155,9 +155,8 @@ bool PcmConverter::restart() {
     av_channel_layout_default(&inLayout, in.channels);
     av_channel_layout_default(&outLayout, out.channels);
     SwrContext* raw = nullptr;
-    const int made =
-        swr_alloc_set_opts2(&raw, &outLayout, swrFormat(out.bits), out.rate, &inLayout,
-                            swrFormat(in.bits), in.rate, 0, nullptr);
+    const int made = swr_alloc_set_opts2(&raw, &outLayout, swrFormat(out.bits), out.rate, &inLayout,
+                                         swrFormat(in.bits), in.rate, 0, nullptr);
     SwrContextPtr context(raw);
     if (made < 0 || !context)
         return false;
@@ -303,8 +302,8 @@ PcmConverter::Result PcmConverter::convert(const std::uint8_t* src, std::uint32_
     framesOut += given;
     if (drained && fifo.empty())
         fresh = true;
-    return {static_cast<std::uint32_t>(frames * in.frameBytes()),
-            static_cast<std::uint32_t>(bytes), true};
+    return {static_cast<std::uint32_t>(frames * in.frameBytes()), static_cast<std::uint32_t>(bytes),
+            true};
 }
 
 } // namespace msacm

@@ -97,8 +97,7 @@ MMRESULT SwrAcmLibrary::acmStreamOpen(HACMSTREAM* stream, HACMDRIVER driver,
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT SwrAcmLibrary::acmStreamSize(HACMSTREAM stream, DWORD input, DWORD* output,
-                                      DWORD flags) {
+MMRESULT SwrAcmLibrary::acmStreamSize(HACMSTREAM stream, DWORD input, DWORD* output, DWORD flags) {
     AcmStream* s = find(stream);
     if (!s)
         return MMSYSERR_INVALHANDLE;
@@ -165,8 +164,7 @@ MMRESULT SwrAcmLibrary::acmStreamClose(HACMSTREAM stream, DWORD flags) {
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT SwrAcmLibrary::acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* header,
-                                         DWORD flags) {
+MMRESULT SwrAcmLibrary::acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* header, DWORD flags) {
     AcmStream* s = find(stream);
     if (!s)
         return MMSYSERR_INVALHANDLE;
@@ -185,8 +183,7 @@ MMRESULT SwrAcmLibrary::acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* hea
 
     header->fdwStatus &= ~ACMSTREAMHEADER_STATUSF_DONE;
     const auto result = s->converter->convert(header->pbSrc, header->cbSrcLength, header->pbDst,
-                                              header->cbDstLength,
-                                              flags & ACM_STREAMCONVERTF_START,
+                                              header->cbDstLength, flags & ACM_STREAMCONVERTF_START,
                                               flags & ACM_STREAMCONVERTF_END);
     header->cbSrcLengthUsed = result.srcUsed;
     header->cbDstLengthUsed = result.dstUsed;
