@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 // The format convertor's error: a message only.
 class EACMConvertor : public Exception {
@@ -26,6 +27,15 @@ struct AudioFormatRecord {
 };
 #pragma pack(pop)
 static_assert(sizeof(AudioFormatRecord) == kFormatSlotSize);
+
+// The component's stored form, in the order it is written and read: the published properties
+// (UseRealTime only when true), then the two binary format records of 133 bytes each.
+struct ACMConvertorProperties {
+    std::uint32_t InputBufferSize = 2048;
+    std::optional<bool> UseRealTime;
+    QByteArray ACMFormatIn;
+    QByteArray ACMFormatOut;
+};
 
 // Converts audio from one wave format to another, block by block, on one conversion stream.
 // The component opens and closes the stream and turns result codes into EACMConvertor; the
@@ -50,6 +60,10 @@ public:
     // Restores a record from its stored form; refuses data that does not fit the slot.
     static void readFormat(const QByteArray& data, AudioFormatRecord& record);
 
+    ACMConvertorProperties storeProperties() const;
+    // As a loaded component: the published properties through their setters, then the records.
+    void loadProperties(const ACMConvertorProperties& properties);
+
     // The conversion-stream calls the caller makes on this component's stream.
     AcmLibrary& library() const { return acm; }
 
@@ -71,5 +85,7 @@ private:
     std::uint32_t inputBufferSize = 2048;
 };
 
-// Loads the main window's convertor `wavtowav` from its stored description.
+// The stored description of the main window's convertor `wavtowav`.
+ACMConvertorProperties wavToWavDescription();
+// Loads the main window's convertor `wavtowav` (freshly constructed) from its description.
 void loadWavToWavDescription(TACMConvertor& wavtowav);

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "platform/mcl/mcl_library.h"
+
+#include <QString>
+#include <QStringList>
+
 class ConversionHost;
-class MclLibrary;
 class LameLibrary;
+struct ConversionSettings;
 
 // The platform libraries one conversion drives.
 struct ConversionLibraries {
@@ -23,10 +28,18 @@ public:
     bool running() const { return active; }
 
 private:
-    void convertToWav(const class ConversionSettings& settings);
-    void convertToMp3(const class ConversionSettings& settings);
+    void convertToWav(const ConversionSettings& settings);
+    void convertToMp3(const ConversionSettings& settings);
+    MclHandle openSource(const QString& path);
+    // Reads the open source block by block into the output's file.
+    void copySource(MclHandle input, MclHandle output, MclHandle sound, bool pumpMessages);
 
     ConversionHost& host;
     ConversionLibraries libs;
     bool active = false;
 };
+
+// True when the destination's extension is ".wav" in any letter case.
+bool isWavDestination(const QString& destination);
+// True when `destination` names the same file as one of `sources`, links resolved.
+bool destinationIsSource(const QString& destination, const QStringList& sources);

@@ -20,8 +20,12 @@ public:
     void close();
 
 private:
+    [[noreturn]] static void fail(int error);
+
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
+    // Declared before `file`, so it outlives the stream that buffers into it.
+    std::unique_ptr<char[]> buffer;
     std::unique_ptr<std::FILE, Closer> file;
 };

@@ -9,7 +9,7 @@ packages=(
   libmp3lame-dev
   libgtest-dev libgmock-dev
   ffmpeg lame clang
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick time bc
 )
 
 missing=()

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/lame/lame_enc.h"
+
+#include <map>
+#include <memory>
+
+struct lame_global_struct;
+
+// The stream interface over libmp3lame. Each stream owns one encoder context; handles are
+// looked up in a registry, so a stale or made-up handle gives BE_ERR_INVALID_HANDLE instead of
+// touching freed memory.
+//
+// Settings taken from BE_CONFIG (dwConfig must be BE_CONFIG_LAME, dwStructVersion 1 or later):
+// dwSampleRate (input rate), dwReSampleRate (output rate, 0 lets LAME choose), nMode (0 stereo,
+// 1 joint stereo, 3 mono with one input channel), dwBitrate (constant bit rate; with bEnableVBR
+// the lowest and dwMaxBitrate the highest of a VBR stream of quality nVBRQuality), nPreset
+// (0 LAME's default quality, 2 LAME's quality 2), dwEmphasis, bPrivate, bCRC, bCopyright,
+// bOriginal, bWriteVBRHeader (Xing/Info frame), bNoRes, bStrictIso. LAME derives the MPEG version
+// from the output rate, so dwMpegVersion is not used. No ID3 tag is ever written.
+class Mp3LameLibrary final : public LameLibrary {
+public:
+    Mp3LameLibrary();
+    ~Mp3LameLibrary() override;
+    Mp3LameLibrary(const Mp3LameLibrary&) = delete;
+    Mp3LameLibrary& operator=(const Mp3LameLibrary&) = delete;
+
+    // `bufferSize` is what `output` must hold in every later call on the stream.
+    BE_ERR beInitStream(const BE_CONFIG* config, std::uint32_t* samples, std::uint32_t* bufferSize,
+                        HBE_STREAM* stream) override;
+    BE_ERR beEncodeChunk(HBE_STREAM stream, std::uint32_t samples, const std::int16_t* pcm,
+                         std::uint8_t* output, std::uint32_t* outputBytes) override;
+    BE_ERR beDeinitStream(HBE_STREAM stream, std::uint8_t* output,
+                          std::uint32_t* outputBytes) override;
+    BE_ERR beCloseStream(HBE_STREAM stream) override;
+
+private:
+    struct LameCloser {
+        void operator()(lame_global_struct* gf) const;
+    };
+    using LamePtr = std::unique_ptr<lame_global_struct, LameCloser>;
+
+    struct Stream {
+        LamePtr lame;
+        int channels = 2;
+        std::uint32_t bufferSize = 0;
+        bool flushed = false;
+    };
+
+    Stream* find(HBE_STREAM stream);
+
+    std::map<HBE_STREAM, Stream> streams;
+    HBE_STREAM nextHandle = 1;
+};

@@ -1,0 +1,309 @@
+#include "platform/msacm/pcm_converter.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace msacm {
+
+void SwrContextDeleter::operator()(SwrContext* context) const {
+    swr_free(&context);
+}
+
+namespace {
+
+// libswresample's own polyphase resampler. 32 taps at 97% of the lower Nyquist frequency keep
+// the passband flat (18 kHz at 44100 Hz loses about 0.01 dB); working in float keeps the
+// resampler's noise far below the 16-bit floor. Exact rational phases avoid phase
+// interpolation for the common rate pairs; no dither, which would only raise the noise.
+constexpr int kFilterSize = 32;
+constexpr double kCutoff = 0.97;
+
+AVSampleFormat swrFormat(int bits) {
+    switch (bits) {
+    case 8:
+        return AV_SAMPLE_FMT_U8;
+    case 16:
+        return AV_SAMPLE_FMT_S16;
+    default: // 24-bit samples travel widened to 32 bits
+        return AV_SAMPLE_FMT_S32;
+    }
+}
+
+int swrBytes(int bits) {
+    return bits == 24 ? 4 : bits / 8;
+}
+
+// Where each channel sits when a format names only its channel count (the usual order of
+// multichannel wave files).
+enum class Speaker { Left, Right, Center, Lfe, LeftSurround, RightSurround, BackCenter };
+
+std::vector<Speaker> speakers(int channels) {
+    using S = Speaker;
+    switch (channels) {
+    case 1:
+        return {S::Center};
+    case 2:
+        return {S::Left, S::Right};
+    case 3:
+        return {S::Left, S::Right, S::Center};
+    case 4:
+        return {S::Left, S::Right, S::LeftSurround, S::RightSurround};
+    case 5:
+        return {S::Left, S::Right, S::Center, S::LeftSurround, S::RightSurround};
+    case 6:
+        return {S::Left, S::Right, S::Center, S::Lfe, S::LeftSurround, S::RightSurround};
+    case 7:
+        return {S::Left,       S::Right,        S::Center,       S::Lfe,
+                S::BackCenter, S::LeftSurround, S::RightSurround};
+    default:
+        return {S::Left,         S::Right,         S::Center,       S::Lfe,
+                S::LeftSurround, S::RightSurround, S::LeftSurround, S::RightSurround};
+    }
+}
+
+} // namespace
+
+std::vector<double> mixMatrix(int inChannels, int outChannels) {
+    if (inChannels == outChannels || outChannels > 2)
+        return {};
+    std::vector<double> stereo(2 * static_cast<std::size_t>(inChannels), 0.0);
+    if (inChannels == 1) {
+        // A mono source is the same signal on both sides, at full level.
+        stereo = {1.0, 1.0};
+    } else {
+        // Fronts at full level, centres split over both sides and surrounds to their side at
+        // -3 dB, the LFE channel left out; then scaled so that no input can clip.
+        const double half = std::numbers::sqrt2 / 2;
+        const auto layout = speakers(inChannels);
+        for (int c = 0; c < inChannels; ++c) {
+            double& left = stereo[c];
+            double& right = stereo[inChannels + c];
+            switch (layout[c]) {
+            case Speaker::Left:
+                left = 1.0;
+                break;
+            case Speaker::Right:
+                right = 1.0;
+                break;
+            case Speaker::Center:
+            case Speaker::BackCenter:
+                left = right = half;
+                break;
+            case Speaker::LeftSurround:
+                left = half;
+                break;
+            case Speaker::RightSurround:
+                right = half;
+                break;
+            case Speaker::Lfe:
+                break;
+            }
+        }
+        double largest = 0;
+        for (int row = 0; row < 2; ++row) {
+            double sum = 0;
+            for (int c = 0; c < inChannels; ++c)
+                sum += stereo[row * inChannels + c];
+            largest = std::max(largest, sum);
+        }
+        if (largest > 1.0) {
+            for (double& gain : stereo)
+                gain /= largest;
+        }
+    }
+    if (outChannels == 2)
+        return stereo;
+    std::vector<double> mono(inChannels);
+    for (int c = 0; c < inChannels; ++c)
+        mono[c] = (stereo[c] + stereo[inChannels + c]) / 2;
+    return mono;
+}
+
+PcmConverter::PcmConverter(const PcmFormat& inFormat, const PcmFormat& outFormat)
+    : in(inFormat), out(outFormat), matrix(mixMatrix(inFormat.channels, outFormat.channels)) {
+    if (in.rate != out.rate) {
+        // The resampler answers a source frame once it has half a filter of frames after it;
+        // one frame more on either side covers the phase rounding.
+        const double stretch = std::max(1.0, static_cast<double>(out.rate) / in.rate);
+        delay = static_cast<std::int64_t>(std::ceil((kFilterSize / 2 + 1) * stretch)) + 1;
+    }
+}
+
+std::unique_ptr<PcmConverter> PcmConverter::create(const PcmFormat& in, const PcmFormat& out) {
+    std::unique_ptr<PcmConverter> converter(new PcmConverter(in, out));
+    if (!converter->restart())
+        return nullptr;
+    return converter;
+}
+
+bool PcmConverter::restart() {
+    swr.reset();
+    framesIn = framesOut = 0;
+    fresh = drained = false;
+    fifo.clear();
+
+    AVChannelLayout inLayout;
+    AVChannelLayout outLayout;
+    av_channel_layout_default(&inLayout, in.channels);
+    av_channel_layout_default(&outLayout, out.channels);
+    SwrContext* raw = nullptr;
+    const int made = swr_alloc_set_opts2(&raw, &outLayout, swrFormat(out.bits), out.rate, &inLayout,
+                                         swrFormat(in.bits), in.rate, 0, nullptr);
+    SwrContextPtr context(raw);
+    if (made < 0 || !context)
+        return false;
+    if (av_opt_set_sample_fmt(raw, "internal_sample_fmt", AV_SAMPLE_FMT_FLTP, 0) < 0 ||
+        av_opt_set_int(raw, "filter_size", kFilterSize, 0) < 0 ||
+        av_opt_set_double(raw, "cutoff", kCutoff, 0) < 0 ||
+        av_opt_set_int(raw, "linear_interp", 0, 0) < 0 ||
+        av_opt_set_int(raw, "exact_rational", 1, 0) < 0)
+        return false;
+    if (!matrix.empty() && swr_set_matrix(raw, matrix.data(), in.channels) < 0)
+        return false;
+    if (swr_init(raw) < 0)
+        return false;
+    swr = std::move(context);
+    return true;
+}
+
+void PcmConverter::reset() {
+    fresh = true;
+    fifo.clear();
+}
+
+std::int64_t PcmConverter::targetFrames(std::int64_t inFrames) const {
+    return inFrames * out.rate / in.rate;
+}
+
+std::int64_t PcmConverter::fifoFrames() const {
+    return static_cast<std::int64_t>(fifo.size()) / out.frameBytes();
+}
+
+std::uint64_t PcmConverter::maxOutputBytes(std::uint64_t inputBytes) const {
+    // The end can release the delay and the rounding of the last call's share at once.
+    const std::uint64_t frames = inputBytes / in.frameBytes();
+    const std::uint64_t share = (frames * out.rate + in.rate - 1) / in.rate;
+    return (share + delay + 1) * out.frameBytes();
+}
+
+std::uint64_t PcmConverter::inputBytesFitting(std::uint64_t outputBytes) const {
+    const std::uint64_t frames = outputBytes / out.frameBytes();
+    const std::uint64_t reserve = delay + 1;
+    if (frames <= reserve)
+        return 0;
+    return (frames - reserve) * in.rate / out.rate * in.frameBytes();
+}
+
+bool PcmConverter::appendConverted(int frames) {
+    if (frames < 0)
+        return false;
+    const std::size_t samples = static_cast<std::size_t>(frames) * out.channels;
+    const std::size_t old = fifo.size();
+    fifo.resize(old + samples * out.bits / 8);
+    std::uint8_t* to = fifo.data() + old;
+    if (out.bits != 24) {
+        std::memcpy(to, converted.data(), samples * out.bits / 8);
+        return true;
+    }
+    // Round the widened samples back to 24 bits.
+    const auto* from = reinterpret_cast<const std::int32_t*>(converted.data());
+    for (std::size_t i = 0; i < samples; ++i) {
+        const std::int64_t v = std::min<std::int64_t>((std::int64_t{from[i]} + 128) >> 8, 0x7FFFFF);
+        const auto bits = static_cast<std::uint32_t>(v);
+        to[3 * i] = static_cast<std::uint8_t>(bits);
+        to[3 * i + 1] = static_cast<std::uint8_t>(bits >> 8);
+        to[3 * i + 2] = static_cast<std::uint8_t>(bits >> 16);
+    }
+    return true;
+}
+
+bool PcmConverter::feed(const std::uint8_t* src, std::int64_t frames) {
+    if (frames == 0)
+        return true;
+    const std::uint8_t* input = src;
+    if (in.bits == 24) {
+        const std::size_t samples = static_cast<std::size_t>(frames) * in.channels;
+        unpacked.resize(samples);
+        for (std::size_t i = 0; i < samples; ++i) {
+            const std::uint32_t v = std::uint32_t{src[3 * i]} << 8 |
+                                    std::uint32_t{src[3 * i + 1]} << 16 |
+                                    std::uint32_t{src[3 * i + 2]} << 24;
+            unpacked[i] = static_cast<std::int32_t>(v);
+        }
+        input = reinterpret_cast<const std::uint8_t*>(unpacked.data());
+    }
+    const int room = swr_get_out_samples(swr.get(), static_cast<int>(frames));
+    if (room < 0)
+        return false;
+    converted.resize(static_cast<std::size_t>(room) * out.channels * swrBytes(out.bits));
+    std::uint8_t* output = converted.data();
+    const int made = swr_convert(swr.get(), &output, room, &input, static_cast<int>(frames));
+    return appendConverted(made);
+}
+
+bool PcmConverter::drain() {
+    for (;;) {
+        const int room = std::max(swr_get_out_samples(swr.get(), 0), 0) + 64;
+        converted.resize(static_cast<std::size_t>(room) * out.channels * swrBytes(out.bits));
+        std::uint8_t* output = converted.data();
+        const int made = swr_convert(swr.get(), &output, room, nullptr, 0);
+        if (made == 0)
+            break;
+        if (!appendConverted(made))
+            return false;
+    }
+    // The whole conversion yields the source's length at the new rate, rounded up.
+    const std::int64_t total = (framesIn * out.rate + in.rate - 1) / in.rate;
+    const std::int64_t keep = std::max<std::int64_t>(total - framesOut, 0);
+    if (fifoFrames() > keep)
+        fifo.resize(static_cast<std::size_t>(keep) * out.frameBytes());
+    drained = true;
+    return true;
+}
+
+PcmConverter::Result PcmConverter::convert(const std::uint8_t* src, std::uint32_t srcLength,
+                                           std::uint8_t* dst, std::uint32_t dstLength, bool start,
+                                           bool end) {
+    if ((fresh || start) && !restart())
+        return {0, 0, false};
+
+    const std::int64_t room = dstLength / out.frameBytes();
+    const std::int64_t whole = srcLength / in.frameBytes();
+    std::int64_t frames = 0;
+    if (!drained) {
+        // Take no more than what the destination can receive at this call's pace.
+        const std::int64_t reach = room + framesOut + delay;
+        const std::int64_t limit = ((reach + 1) * in.rate - 1) / out.rate - framesIn;
+        frames = std::clamp<std::int64_t>(limit, 0, whole);
+        if (!feed(src, frames))
+            return {0, 0, false};
+        framesIn += frames;
+        if (end && frames == whole && !drain())
+            return {0, 0, false};
+    }
+
+    std::int64_t due = fifoFrames();
+    if (!drained)
+        due = std::min(due, std::max<std::int64_t>(targetFrames(framesIn) - delay, 0) - framesOut);
+    const std::int64_t given = std::clamp<std::int64_t>(due, 0, room);
+    const std::size_t bytes = static_cast<std::size_t>(given) * out.frameBytes();
+    if (bytes > 0) {
+        std::memcpy(dst, fifo.data(), bytes);
+        fifo.erase(fifo.begin(), fifo.begin() + static_cast<std::ptrdiff_t>(bytes));
+    }
+    framesOut += given;
+    if (drained && fifo.empty())
+        fresh = true;
+    return {static_cast<std::uint32_t>(frames * in.frameBytes()), static_cast<std::uint32_t>(bytes),
+            true};
+}
+
+} // namespace msacm

@@ -1,0 +1,197 @@
+// The job's WAV road against a recording codec library: the calls it makes, the lines it
+// logs, its stop and its guards against re-entry and against overwriting a source.
+#include "fakes/fake_host.h"
+#include "fakes/fake_mcl.h"
+#include "pipeline/conversion_job.h"
+
+#include "fakes/fake_lame.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+class JobWavTest : public ::testing::Test {
+protected:
+    JobWavTest() { host.settings.destination = QStringLiteral("out.wav"); }
+
+    void run() { job.RunConversion(); }
+    QStringList lines() const { return host.log; }
+
+    FakeMcl mcl;
+    FakeLame lame;
+    FakeHost host;
+    ConversionJob job{host, {mcl, lame}};
+};
+
+TEST(DestinationKind, WavInAnyCaseTakesTheWavRoad) {
+    struct Case {
+        const char* name;
+        bool wav;
+    };
+    const Case cases[] = {
+        {"out.wav", true},        {"OUT.WAV", true},        {"a.WaV", true},
+        {"/x/y.z/out.wav", true}, {"out.mp3", false},       {"out", false},
+        {"out.wave", false},      {"dir.wav/out", false},   {"C:out.wav", true},
+        {"c.wav:out", false},     {"out.wav.mp3", false},   {".wav", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(isWavDestination(QString::fromUtf8(c.name)), c.wav) << c.name;
+}
+
+TEST_F(JobWavTest, EmptyListStillCreatesClosesAndFreesTheOutput) {
+    run();
+    EXPECT_THAT(mcl.calls, ElementsAre("MclMpegInternalDecoder(-1)", "MclCreate()",
+                                       "MclAudioSetFileName(1,out.wav)", "MclGetErrorStr()",
+                                       "MclSndCreate()", "MclSndFree(2)", "MclWriteClose(1)",
+                                       "MclFree(1)"));
+    EXPECT_THAT(lines(), ElementsAre("Ausgabedatei OK", "Konvertierung beendet..."));
+}
+
+TEST_F(JobWavTest, SourcesAreReadInBlocksAndLoggedLineByLine) {
+    host.settings.sources = {QStringLiteral("a.mp4"), QStringLiteral("b.avi")};
+    mcl.sources["a.mp4"] = {2, true};
+    mcl.sources["b.avi"] = {0, true};
+    run();
+
+    EXPECT_THAT(mcl.callsStartingWith("MclReadSound"),
+                ElementsAre("MclReadSound(10,0,100000,2)", "MclReadSound(10,100000,100000,2)",
+                            "MclReadSound(10,200000,100000,2)", "MclReadSound(11,0,100000,2)"));
+    EXPECT_EQ(mcl.callsStartingWith("MclWriteSound(1,2)").size(), 4u);
+    EXPECT_THAT(mcl.callsStartingWith("MclReadClose"),
+                ElementsAre("MclReadClose(10)", "MclReadClose(11)"));
+    // The read that ends a source repeats the position of the line before it.
+    EXPECT_THAT(lines(), ElementsAre("Ausgabedatei OK", "Quelldatei öffnen OK",
+                                     "100000 Samples gelesen...", "200000 Samples gelesen...",
+                                     "200000 Samples gelesen...", "Quelldatei öffnen OK",
+                                     "0 Samples gelesen...", "Konvertierung beendet..."));
+    EXPECT_EQ(host.pumps, 4);
+    EXPECT_EQ(mcl.calls.back(), "MclFree(1)");
+}
+
+TEST_F(JobWavTest, SourceThatCannotBeOpenedShowsTheLibraryTextAndTheRunGoesOn) {
+    host.settings.sources = {QStringLiteral("missing.avi"), QStringLiteral("b.avi")};
+    mcl.sources["b.avi"] = {1, true};
+    run();
+    EXPECT_THAT(lines(), ElementsAre("Ausgabedatei OK", "Quelldatei öffnen Ungültige Quelldatei",
+                                     "0 Samples gelesen...", "Quelldatei öffnen OK",
+                                     "100000 Samples gelesen...", "100000 Samples gelesen...",
+                                     "Konvertierung beendet..."));
+}
+
+TEST_F(JobWavTest, DirectShowChoiceReachesTheLibrary) {
+    host.settings.internalDecoder = false;
+    run();
+    EXPECT_EQ(mcl.calls.front(), "MclMpegInternalDecoder(0)");
+}
+
+TEST_F(JobWavTest, FailedWriteEndsTheSourceAfterOneBlock) {
+    host.settings.sources = {QStringLiteral("a.mp4")};
+    mcl.sources["a.mp4"] = {5, true};
+    mcl.writeResult = 1;
+    run();
+    EXPECT_EQ(mcl.callsStartingWith("MclReadSound").size(), 1u);
+    EXPECT_EQ(lines().back(), "Konvertierung beendet...");
+}
+
+TEST_F(JobWavTest, StopEndsTheRunAfterTheCurrentBlockWithACompleteFile) {
+    host.settings.sources = {QStringLiteral("a.mp4"), QStringLiteral("b.avi"),
+                             QStringLiteral("c.vob")};
+    for (const char* s : {"a.mp4", "b.avi", "c.vob"})
+        mcl.sources[s] = {9, true};
+    host.onPump = [&](int pump) {
+        if (pump == 2) {
+            host.setStopRequested(true);
+            job.CancelConversion();
+        }
+    };
+    run();
+    EXPECT_EQ(mcl.callsStartingWith("MclReadSound").size(), 2u);
+    EXPECT_EQ(mcl.callsStartingWith("MclReadOpen").size(), 1u);
+    EXPECT_THAT(mcl.callsStartingWith("MclAbort"), ElementsAre("MclAbort(0)"));
+    const std::vector<std::string> tail(mcl.calls.end() - 3, mcl.calls.end());
+    EXPECT_THAT(tail, ElementsAre("MclSndFree(2)", "MclWriteClose(1)", "MclFree(1)"));
+    EXPECT_EQ(lines().back(), "Konvertierung beendet...");
+}
+
+TEST_F(JobWavTest, StopRequestedBeforeTheStartIsCleared) {
+    host.settings.sources = {QStringLiteral("a.mp4")};
+    mcl.sources["a.mp4"] = {3, true};
+    host.stop = true;
+    run();
+    EXPECT_EQ(mcl.callsStartingWith("MclReadSound").size(), 4u);
+}
+
+TEST_F(JobWavTest, SecondStartInsideARunningConversionDoesNothing) {
+    host.settings.sources = {QStringLiteral("a.mp4")};
+    mcl.sources["a.mp4"] = {2, true};
+    host.onPump = [&](int) {
+        EXPECT_TRUE(job.running());
+        job.RunConversion();
+    };
+    run();
+    EXPECT_EQ(mcl.callsStartingWith("MclCreate").size(), 1u);
+    EXPECT_FALSE(job.running());
+}
+
+TEST_F(JobWavTest, ListChangedDuringTheRunDoesNotDisturbIt) {
+    host.settings.sources = {QStringLiteral("a.mp4"), QStringLiteral("b.avi")};
+    mcl.sources["a.mp4"] = {1, true};
+    mcl.sources["b.avi"] = {1, true};
+    host.onPump = [&](int) { host.settings.sources.clear(); };
+    run();
+    EXPECT_EQ(mcl.callsStartingWith("MclReadOpen").size(), 2u);
+}
+
+TEST_F(JobWavTest, LogHoldsAtMostTenLinesEndingWithTheCompletionLine) {
+    host.settings.sources = {QStringLiteral("a.mp4")};
+    mcl.sources["a.mp4"] = {30, true};
+    run();
+    EXPECT_LE(lines().size(), 10);
+    EXPECT_EQ(lines().back(), "Konvertierung beendet...");
+    EXPECT_EQ(lines().at(lines().size() - 2), "3000000 Samples gelesen...");
+}
+
+TEST_F(JobWavTest, DestinationThatIsOneOfTheSourcesIsRefusedUntouched) {
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("film.wav"));
+    QFile file(source);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("keep me");
+    file.close();
+    const QString hardLink = dir.filePath(QStringLiteral("link.wav"));
+    ASSERT_TRUE(QFile::link(source, dir.filePath(QStringLiteral("sym.wav"))));
+    ASSERT_EQ(::link(QFile::encodeName(source).constData(), QFile::encodeName(hardLink).constData()),
+              0);
+
+    for (const QString& destination :
+         {source, dir.filePath(QStringLiteral("sym.wav")), hardLink,
+          dir.path() + QStringLiteral("/./film.wav")}) {
+        mcl.calls.clear();
+        host.log.clear();
+        host.settings.destination = destination;
+        host.settings.sources = {QStringLiteral("other.avi"), source};
+        run();
+        EXPECT_THAT(mcl.calls, IsEmpty()) << destination.toStdString();
+        ASSERT_EQ(lines().size(), 1);
+        EXPECT_TRUE(lines().front().startsWith(QStringLiteral("Die Zieldatei ist zugleich")));
+    }
+    QFile check(source);
+    ASSERT_TRUE(check.open(QIODevice::ReadOnly));
+    EXPECT_EQ(check.readAll(), "keep me");
+}
+
+TEST_F(JobWavTest, CancelAsksTheLibraryToAbortEverything) {
+    job.CancelConversion();
+    EXPECT_THAT(mcl.calls, ElementsAre("MclAbort(0)"));
+}
+
+} // namespace
