@@ -18,7 +18,9 @@ TFilenameEdit::TFilenameEdit(QWidget* parent)
 
 TFilenameEdit::~TFilenameEdit() = default;
 
-QString TFilenameEdit::FileName() const { return readDestinationName(text()); }
+QString TFilenameEdit::FileName() const {
+    return readDestinationName(text());
+}
 
 void TFilenameEdit::setFileName(const QString& name) {
     if (!isValidFileName(readDestinationName(name)))

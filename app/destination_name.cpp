@@ -4,7 +4,9 @@
 
 namespace {
 
-bool isBlankOrControl(QChar c) { return c.unicode() <= 32; }
+bool isBlankOrControl(QChar c) {
+    return c.unicode() <= 32;
+}
 
 QString firstWord(const QString& text) {
     const qsizetype n = text.size();

@@ -16,7 +16,9 @@ ErrorBoxFunction& currentBox() {
 
 } // namespace
 
-void setErrorBox(ErrorBoxFunction box) { currentBox() = box ? std::move(box) : showRealBox; }
+void setErrorBox(ErrorBoxFunction box) {
+    currentBox() = box ? std::move(box) : showRealBox;
+}
 
 void showErrorBox(QWidget* parent, const QString& caption, const QString& text) {
     currentBox()(parent, caption, text);

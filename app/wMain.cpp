@@ -20,7 +20,9 @@
 TMainForm* MainForm = nullptr;
 
 // The images live in the static library, which the linker would otherwise leave out.
-static void initResources() { Q_INIT_RESOURCE(tavimo); }
+static void initResources() {
+    Q_INIT_RESOURCE(tavimo);
+}
 
 TMainForm::TMainForm(ConversionLibraries libraries, AcmLibrary& acm, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -111,21 +113,27 @@ ConversionSettings TMainForm::conversionSettings() const {
     return settings;
 }
 
-void TMainForm::AddProgressLine(const QString& line) { lstProgress->addItem(line); }
+void TMainForm::AddProgressLine(const QString& line) {
+    lstProgress->addItem(line);
+}
 
 void TMainForm::TrimProgressLog() {
     while (lstProgress->count() >= 11)
         delete lstProgress->takeItem(0);
 }
 
-void TMainForm::processEvents() { QCoreApplication::processEvents(); }
+void TMainForm::processEvents() {
+    QCoreApplication::processEvents();
+}
 
 void TMainForm::setButtonsBusy(bool busy) {
     btnStart->setEnabled(!busy);
     btnStop->setEnabled(busy);
 }
 
-void TMainForm::showErrorMessage(const QString& text) { showErrorBox(this, QString(), text); }
+void TMainForm::showErrorMessage(const QString& text) {
+    showErrorBox(this, QString(), text);
+}
 
 void TMainForm::closeEvent(QCloseEvent* event) {
     if (!job.running()) {

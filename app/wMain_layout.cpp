@@ -26,8 +26,8 @@ QLabel* label(QWidget* form, const char* name, const QString& text, QRect geomet
 
 QPushButton* button(QWidget* form, const char* name, const QString& text, const char* icon,
                     QRect geometry) {
-    auto* result = place(new QPushButton(QIcon(QString::fromLatin1(icon)), text, form),
-                         name, geometry);
+    auto* result =
+        place(new QPushButton(QIcon(QString::fromLatin1(icon)), text, form), name, geometry);
     // No default button: Enter presses none of them.
     result->setAutoDefault(false);
     result->setDefault(false);
@@ -86,15 +86,14 @@ void TMainForm::createControls() {
                       {8, 264, 105, 25});
     btnStop = button(this, "btnStop", QStringLiteral("Abbrechen"), ":/icons/cross.png",
                      {120, 264, 105, 25});
-    InternCheck = place(
-                        new QCheckBox(QStringLiteral("Benutze internen Decoder anstatt DirectShow"),
-                                      this),
-                        "InternCheck", {239, 272, 249, 17});
+    InternCheck =
+        place(new QCheckBox(QStringLiteral("Benutze internen Decoder anstatt DirectShow"), this),
+              "InternCheck", {239, 272, 249, 17});
     InternCheck->setChecked(true);
 
-    QWidget* const tabOrder[] = {lstProgress, ListView1, AddBtn,    DeleteBtn, FilenameEdit1,
-                                 btnStart,    btnStop,   mp3format, BitRate,   ZielBtn,
-                                 InternCheck};
+    QWidget* const tabOrder[] = {lstProgress,   ListView1, AddBtn,     DeleteBtn,
+                                 FilenameEdit1, btnStart,  btnStop,    mp3format,
+                                 BitRate,       ZielBtn,   InternCheck};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }

@@ -49,8 +49,8 @@ CliParseResult parseCliArguments(const QStringList& arguments) {
         QString name = argument;
         QString value;
         bool hasValue = false;
-        if (const qsizetype equals = argument.indexOf(u'='); argument.startsWith(u"--") &&
-                                                             equals > 0) {
+        if (const qsizetype equals = argument.indexOf(u'=');
+            argument.startsWith(u"--") && equals > 0) {
             name = argument.left(equals);
             value = argument.mid(equals + 1);
             hasValue = true;

@@ -14,8 +14,7 @@ class AcmLibrary;
 // added, boxes to standard error, and a stop signal presses the stop button.
 class ConsoleHost final : public ConversionHost {
 public:
-    ConsoleHost(ConversionSettings settings, AcmLibrary& acm, std::ostream& out,
-                std::ostream& err);
+    ConsoleHost(ConversionSettings settings, AcmLibrary& acm, std::ostream& out, std::ostream& err);
     ~ConsoleHost() override;
 
     // What pressing the stop button does; run when a stop signal was noted.

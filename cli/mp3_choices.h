@@ -6,7 +6,7 @@
 // of its lists; the command-line tool accepts the same.
 inline constexpr std::array<int, 7> kMp3SampleRates{48000, 44100, 32000, 24000,
                                                     22050, 16000, 11025};
-inline constexpr std::array<int, 14> kMp3BitRates{8,  16, 24,  32,  40,  48,  56,
+inline constexpr std::array<int, 14> kMp3BitRates{8,  16, 24, 32,  40,  48,  56,
                                                   64, 80, 96, 112, 128, 144, 160};
 inline constexpr int kDefaultSampleRate = 44100;
 inline constexpr int kDefaultBitRate = 128;

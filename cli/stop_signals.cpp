@@ -6,7 +6,9 @@ namespace {
 
 volatile std::sig_atomic_t stopSignalled = 0;
 
-extern "C" void noteStopSignal(int) { stopSignalled = 1; }
+extern "C" void noteStopSignal(int) {
+    stopSignalled = 1;
+}
 
 } // namespace
 

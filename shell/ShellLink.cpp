@@ -18,4 +18,6 @@ QString ShellLink::folderShown(const ShellTree& tree) {
     return ShellFolderPath(special == SF_DESKTOP ? SF_DESKTOPDIRECTORY : special);
 }
 
-void ShellLink::followTree() { list->setFolder(folderShown(*tree)); }
+void ShellLink::followTree() {
+    list->setFolder(folderShown(*tree));
+}

@@ -46,8 +46,8 @@ QList<ShellListItem> ShellList::items() const {
     const int rows = entries->rowCount(root);
     for (int row = 0; row < rows; ++row) {
         const QModelIndex index = entries->index(row, 0, root);
-        result.append({selectionModel()->isSelected(index), entries->isDir(index),
-                       entries->fileName(index)});
+        result.append(
+            {selectionModel()->isSelected(index), entries->isDir(index), entries->fileName(index)});
     }
     return result;
 }

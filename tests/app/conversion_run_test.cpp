@@ -54,9 +54,9 @@ TEST_F(ConversionRun, StartRunsTheJobOnTheWindowsSettings) {
     EXPECT_EQ(mcl.calls.front(), "MclMpegInternalDecoder(0)");
     EXPECT_EQ(mcl.callsStartingWith("MclAudioSetFileName"),
               std::vector<std::string>{"MclAudioSetFileName(1," + destination.toStdString() + ")"});
-    EXPECT_EQ(mcl.callsStartingWith("MclReadOpen"),
-              (std::vector<std::string>{"MclReadOpen(/v/a.avi,0,0,0)",
-                                        "MclReadOpen(/v/b.avi,0,0,0)"}));
+    EXPECT_EQ(
+        mcl.callsStartingWith("MclReadOpen"),
+        (std::vector<std::string>{"MclReadOpen(/v/a.avi,0,0,0)", "MclReadOpen(/v/b.avi,0,0,0)"}));
     const QStringList lines = logLines();
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines.first(), "Ausgabedatei OK");
@@ -86,9 +86,9 @@ TEST_F(ConversionRun, ChangingTheListDuringTheRunDoesNotDisturbIt) {
         addSourceEntries({"/v/late.avi"});
     };
     form->btnStart->click();
-    EXPECT_EQ(mcl.callsStartingWith("MclReadOpen"),
-              (std::vector<std::string>{"MclReadOpen(/v/a.avi,0,0,0)",
-                                        "MclReadOpen(/v/b.avi,0,0,0)"}));
+    EXPECT_EQ(
+        mcl.callsStartingWith("MclReadOpen"),
+        (std::vector<std::string>{"MclReadOpen(/v/a.avi,0,0,0)", "MclReadOpen(/v/b.avi,0,0,0)"}));
     EXPECT_EQ(sourceEntries(), QStringList{"/v/late.avi"});
 }
 

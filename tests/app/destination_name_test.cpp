@@ -42,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"umlauts kept", "  /tmp/Größe.mp3", "/tmp/Größe.mp3"},
         ReadCase{"word at the bound", longWord, longWord},
         ReadCase{"word past the bound", longWord + u'y', ""},
-        ReadCase{"quoted word past the bound", QStringLiteral("\"") + longWord + QStringLiteral(" y\""), ""},
+        ReadCase{"quoted word past the bound",
+                 QStringLiteral("\"") + longWord + QStringLiteral(" y\""), ""},
         ReadCase{"long text, short first word", "a " + longWord + longWord, "a"}));
 
 TEST(ReadingRuleFiles, AnExistingFileIsReadWholeBlanksAndAll) {

@@ -49,8 +49,8 @@ protected:
     bool openFolder(const QString& path, int count) {
         if (!dialogForm->ShellTree1->setSelectedFolder(path))
             return false;
-        return QTest::qWaitFor(
-                   [&] { return dialogForm->ShellList1->items().size() == count; }, 30000) &&
+        return QTest::qWaitFor([&] { return dialogForm->ShellList1->items().size() == count; },
+                               30000) &&
                dialogForm->ShellList1->Folder() == QDir::cleanPath(path);
     }
 
@@ -140,8 +140,7 @@ TEST_F(SourceList, TheRootGetsNoSecondSeparator) {
     EXPECT_EQ(dialogForm->ShellTree1->SpecialFolder(), SF_DRIVES);
     EXPECT_EQ(dialogForm->ShellList1->Folder(), "/");
     // Whatever the root holds: every added entry is "/" and the bare name.
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return !dialogForm->ShellList1->items().isEmpty(); }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogForm->ShellList1->items().isEmpty(); }, 30000));
     QStringList files;
     for (const ShellListItem& item : dialogForm->ShellList1->items()) {
         if (!item.isFolder)

@@ -83,12 +83,11 @@ TEST_F(CliMedia, JoinsBothSourcesIntoOneWavFile) {
     // About four seconds: two of each source, one after the other.
     EXPECT_NEAR(static_cast<double>(pcm.frames()) / pcm.rate, 4.0, 0.2);
     const auto second = static_cast<std::size_t>(pcm.rate);
-    EXPECT_NEAR(media::dominantFrequency(media::channel(pcm, 0, second / 2, second), pcm.rate),
-                440, 2);
-    EXPECT_NEAR(
-        media::dominantFrequency(media::channel(pcm, 0, pcm.frames() - 3 * second / 2, second),
-                                 pcm.rate),
-        660, 2);
+    EXPECT_NEAR(media::dominantFrequency(media::channel(pcm, 0, second / 2, second), pcm.rate), 440,
+                2);
+    EXPECT_NEAR(media::dominantFrequency(
+                    media::channel(pcm, 0, pcm.frames() - 3 * second / 2, second), pcm.rate),
+                660, 2);
 }
 
 TEST_F(CliMedia, WritesOneMp3StreamAtTheChosenRate) {

@@ -50,8 +50,8 @@ TEST(CommandLine, TakesEveryOfferedChoice) {
     }
     for (const char* bitRate :
          {"8", "16", "24", "32", "40", "48", "56", "64", "80", "96", "112", "128", "144", "160"}) {
-        const CliParseResult result = parseCliArguments({"--bitrate=" + QString(bitRate), "-o",
-                                                         "o", "a"});
+        const CliParseResult result =
+            parseCliArguments({"--bitrate=" + QString(bitRate), "-o", "o", "a"});
         ASSERT_EQ(result.kind, CliParseResult::Run) << bitRate;
         EXPECT_EQ(result.options.bitRate, bitRate);
     }

@@ -65,11 +65,10 @@ TEST_F(CliRun, PrintsEveryLogLineAsTheWindowWouldShowIt) {
     mcl.sources["/v/b.avi"] = {0, true};
     const QString destination = dir.filePath("out.wav");
     EXPECT_EQ(run({"-o", destination, "/v/a.avi", "/v/b.avi"}), kExitCompleted);
-    EXPECT_EQ(outLines(),
-              QStringList({"Ausgabedatei OK", "Quelldatei öffnen OK", "100000 Samples gelesen...",
-                           "200000 Samples gelesen...", "200000 Samples gelesen...",
-                           "Quelldatei öffnen OK", "0 Samples gelesen...",
-                           "Konvertierung beendet..."}));
+    EXPECT_EQ(outLines(), QStringList({"Ausgabedatei OK", "Quelldatei öffnen OK",
+                                       "100000 Samples gelesen...", "200000 Samples gelesen...",
+                                       "200000 Samples gelesen...", "Quelldatei öffnen OK",
+                                       "0 Samples gelesen...", "Konvertierung beendet..."}));
     EXPECT_TRUE(err.str().empty());
     ASSERT_GT(mcl.calls.size(), 20u);
     for (std::size_t i = 0; i < 20; ++i)

@@ -46,8 +46,8 @@ TEST_F(ShellWidgets, ListMatchesTheMasksWithoutRegardToCase) {
         const char* name;
         bool listed;
     } files[] = {
-        {"upper.AVI", true}, {"lower.avi", true}, {"mixed.MpEg", true}, {"clip.mpg", true},
-        {"song.mp2", true},  {"film.mp4", true},  {"dvd.VOB", true},    {"notes.txt", false},
+        {"upper.AVI", true}, {"lower.avi", true},  {"mixed.MpEg", true},   {"clip.mpg", true},
+        {"song.mp2", true},  {"film.mp4", true},   {"dvd.VOB", true},      {"notes.txt", false},
         {"avi", false},      {"x.avi.bak", false}, {".hidden.avi", false},
     };
     QStringList expected;

@@ -16,4 +16,6 @@ void ConversionJob::RunConversion() {
     active = false;
 }
 
-void ConversionJob::CancelConversion() { libs.mcl.MclAbort(0); }
+void ConversionJob::CancelConversion() {
+    libs.mcl.MclAbort(0);
+}
