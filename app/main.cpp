@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
     try {
         mainForm = std::make_unique<TMainForm>(ConversionLibraries{mcl, lame}, acm);
         MainForm = mainForm.get();
-        addPagesForm = std::make_unique<TAddPagesForm>();
+        // Over the main window, which it serves; it is deleted before it.
+        addPagesForm = std::make_unique<TAddPagesForm>(MainForm);
         AddPagesForm = addPagesForm.get();
     } catch (const std::exception& error) {
         showHandlerError(nullptr, error);
