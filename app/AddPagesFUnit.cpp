@@ -1,5 +1,7 @@
 #include "app/AddPagesFUnit.h"
 
+#include "app/window_font.h"
+
 #include "shell/ShellLink.h"
 #include "shell/ShellList.h"
 #include "shell/ShellTree.h"
@@ -18,9 +20,7 @@ TAddPagesForm* AddPagesForm = nullptr;
 TAddPagesForm::TAddPagesForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AddPagesForm"));
     setWindowTitle(QStringLiteral("Videodateien hinzufügen (AVI,MPG)"));
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(windowFont());
     resize(696, 480);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

@@ -8,6 +8,9 @@
 #include "platform/msacm/swr_acm.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <memory>
 
@@ -15,6 +18,12 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(kApplicationTitle);
     QApplication::setApplicationDisplayName(kApplicationTitle);
+    // The user interface is German whatever the system's language: Qt's own texts too, those
+    // of the save dialog and of the file list's columns.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
 
     // The libraries are bound for the whole run, before the window hands them its texts.
     FfmpegMcl mcl;

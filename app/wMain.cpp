@@ -4,6 +4,7 @@
 #include "app/AddPagesFUnit.h"
 #include "app/FilenameEdit.h"
 #include "app/error_box.h"
+#include "app/window_font.h"
 #include "cli/mcl_translations.h"
 
 #include <QCheckBox>
@@ -31,9 +32,7 @@ TMainForm::TMainForm(ConversionLibraries libraries, AcmLibrary& acm, QWidget* pa
     initResources();
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Quorrel Tavimo 1.0"));
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(windowFont());
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     setFixedSize(712, 516);

@@ -21,7 +21,11 @@ template <typename W> W* place(W* widget, const char* name, QRect geometry) {
 }
 
 QLabel* label(QWidget* form, const char* name, const QString& text, QRect geometry) {
-    return place(new QLabel(text, form), name, geometry);
+    auto* result = place(new QLabel(text, form), name, geometry);
+    // Labels size themselves to their text: a stand-in font may be wider than the original.
+    if (const int wanted = result->sizeHint().width(); wanted > geometry.width())
+        result->resize(wanted, geometry.height());
+    return result;
 }
 
 QPushButton* button(QWidget* form, const char* name, const QString& text, const char* icon,

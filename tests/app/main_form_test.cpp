@@ -78,15 +78,21 @@ TEST_F(MainForm, PlacesEveryControlWithItsText) {
         auto* widget = form->findChild<QWidget*>(QString::fromLatin1(c.name));
         ASSERT_NE(widget, nullptr);
         EXPECT_EQ(widget->parentWidget(), form.get());
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            // A label grows to its text where the stand-in font is wider than the original.
+            EXPECT_EQ(label->text(), c.text);
+            EXPECT_EQ(label->pos(), c.geometry.topLeft());
+            EXPECT_EQ(label->height(), c.geometry.height());
+            EXPECT_GE(label->width(), c.geometry.width());
+            EXPECT_GE(label->width(), label->sizeHint().width());
+            continue;
+        }
         EXPECT_EQ(widget->geometry(), c.geometry);
         if (c.text.isEmpty())
             continue;
-        if (auto* label = qobject_cast<QLabel*>(widget))
-            EXPECT_EQ(label->text(), c.text);
-        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
-            EXPECT_EQ(button->text(), c.text);
-        else
-            ADD_FAILURE() << "no text to compare";
+        auto* button = qobject_cast<QAbstractButton*>(widget);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), c.text);
     }
 }
 
