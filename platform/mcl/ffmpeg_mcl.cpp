@@ -74,12 +74,14 @@ int FfmpegMcl::MclReadSound(MclHandle input, std::int64_t position, std::int32_t
     if (block == sounds.end())
         return fail(MclError::NoSoundHandle);
     block->second.samples.clear();
-    if (in == inputs.end() || !in->second.reader)
+    if (position < 0 || count < 0)
+        return fail(MclError::Unknown);
+    if (in == inputs.end())
         return fail(MclError::InvalidInput);
     if (in->second.aborted)
         return fail(MclError::Aborted);
-    if (position < 0 || count < 0)
-        return fail(MclError::Unknown);
+    if (!in->second.reader)
+        return fail(MclError::InvalidInput);
     switch (in->second.reader->read(position, count, block->second)) {
     case SourceReader::Status::More:
         return succeed();
@@ -149,6 +151,11 @@ int FfmpegMcl::MclAbort(MclHandle handle) {
 std::string FfmpegMcl::decoderName(MclHandle input) const {
     const auto in = inputs.find(input);
     return in != inputs.end() && in->second.reader ? in->second.reader->decoderName() : "";
+}
+
+const SoundBlock* FfmpegMcl::soundBlock(MclHandle sound) const {
+    const auto block = sounds.find(sound);
+    return block == sounds.end() ? nullptr : &block->second;
 }
 
 // Handles are never 0 and not reused while the library lives (until the 32 bits wrap).

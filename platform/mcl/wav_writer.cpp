@@ -1,6 +1,7 @@
 #include "platform/mcl/wav_writer.h"
 
 #include "platform/mcl/ffmpeg_log.h"
+#include "platform/mcl/sample_converter.h"
 
 #include <array>
 #include <bit>
@@ -13,7 +14,9 @@ static_assert(std::endian::native == std::endian::little, "samples are written a
 
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 20;
+// Small blocks are gathered up to this size; a block as large as the job's goes out in the call
+// that brings it, so that a full disk shows in that call's result.
+constexpr std::size_t kGather = 1 << 16;
 constexpr std::size_t kHeaderSize = 44;
 constexpr int kEmptyRate = 44100;
 constexpr int kEmptyChannels = 2;
@@ -65,7 +68,7 @@ bool WavWriter::open(const std::string& fileName) {
     rate = channels = 0;
     dataBytes = 0;
     converter.reset();
-    buffer.reserve(kBufferSize);
+    buffer.reserve(2 * kGather);
     // A provisional header, so that even an interrupted file starts like a WAV file.
     const auto header = makeHeader(kEmptyRate, kEmptyChannels, 0);
     buffer.assign(header.begin(), header.end());
@@ -83,9 +86,13 @@ bool WavWriter::write(const SoundBlock& block) {
         rate = block.rate;
         channels = block.channels;
     }
-    if (block.rate == rate && block.channels == channels) {
-        return flushConverter() && append(block.samples.data(), block.samples.size());
-    }
+    const bool ok = block.rate == rate && block.channels == channels
+                        ? flushConverter() && append(block.samples.data(), block.samples.size())
+                        : appendConverted(block);
+    return ok && (buffer.size() < kGather || flushBuffer());
+}
+
+bool WavWriter::appendConverted(const SoundBlock& block) {
     const ChannelLayout layout(block.channels);
     if (!converter || !converter->accepts(AV_SAMPLE_FMT_S16, layout, block.rate)) {
         if (!flushConverter())
@@ -135,11 +142,9 @@ bool WavWriter::append(const std::int16_t* samples, std::size_t count) {
         full = true;
         return false;
     }
-    if (buffer.size() + bytes > kBufferSize && !flushBuffer())
-        return false;
     const auto* data = reinterpret_cast<const char*>(samples);
-    if (bytes >= kBufferSize) {
-        if (!writeAll(data, bytes))
+    if (bytes >= kGather) {
+        if (!flushBuffer() || !writeAll(data, bytes))
             return false;
     } else {
         buffer.insert(buffer.end(), data, data + bytes);

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "platform/mcl/sample_converter.h"
 #include "platform/mcl/sound_block.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+class SampleConverter;
 
 // Writes one canonical 16-bit PCM WAV file (44-byte header) at a time. The first non-empty
 // block fixes the file's rate and channel count; blocks of another format are converted to it.
@@ -31,6 +32,7 @@ public:
     bool close();
 
 private:
+    bool appendConverted(const SoundBlock& block);
     bool append(const std::int16_t* samples, std::size_t count);
     bool flushConverter();
     bool flushBuffer();
