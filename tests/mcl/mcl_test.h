@@ -5,15 +5,15 @@
 
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <string>
 #include <vector>
 
-// Media made with the ffmpeg tool, three seconds each, each made when a test first asks for it.
-namespace mcltest {
-
+// Media made with the ffmpeg tool, three seconds each, made when a test first asks for it.
 enum class Fixture {
-    AacMp4,       // 48 kHz stereo AAC, 440 Hz
+    AacMp4,       // 48 kHz stereo AAC, 440 Hz; its name has umlauts
     Mp3Avi,       // 44.1 kHz mono MP3, 1000 Hz
     Mp2Mpg,       // MPEG program stream, 48 kHz stereo MP2, 700 Hz
     Ac3Vob,       // 48 kHz 5.1 AC3: FL 300, FR 500, FC 700, LFE 60, SL 900, SR 1100 Hz
@@ -24,26 +24,29 @@ enum class Fixture {
     TruncatedMp4, // the first 60 % of an AAC MP4 whose index comes first
 };
 
-constexpr std::int64_t kSeconds = 3;
-
-class Fixtures {
-public:
-    std::string path(Fixture fixture);
-    // A path in the fixtures' folder (nothing is made).
-    std::string file(const char* name) const;
-
-private:
-    QTemporaryDir dir;
-    std::map<Fixture, std::string> made;
-};
-
-// A source read the way the conversion job reads it: the codes and frame counts of every read.
+// A source read the way the conversion job reads it: the code and frame count of every read.
 struct Decoded {
     std::vector<int> codes;
     std::vector<std::int64_t> frames;
     media::Pcm pcm;
 };
-Decoded readAll(FfmpegMcl& mcl, const std::string& path, int count = 100000);
+
+class MclTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { dir = new QTemporaryDir; }
+    static void TearDownTestSuite() {
+        delete dir;
+        made.clear();
+    }
+    static std::string path(Fixture fixture);
+    static std::string file(const char* name) { return dir->filePath(name).toStdString(); }
+
+    Decoded readAll(const std::string& source, int count = 100000);
+
+    static QTemporaryDir* dir;
+    static std::map<Fixture, std::string> made;
+    FfmpegMcl mcl;
+};
 
 // The texts the window hands the library at start-up, in Windows-1252.
 void translateToGerman(MclLibrary& mcl);
@@ -51,5 +54,3 @@ std::string cp1252(const char* utf8);
 
 // Amplitude (0..1) of the component at `frequency`.
 double toneLevel(const std::vector<double>& signal, int rate, double frequency);
-
-} // namespace mcltest
