@@ -4,9 +4,11 @@
 
 #include <QFile>
 
+#include <array>
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <tuple>
 
 QTemporaryDir* MclTest::dir = nullptr;
 std::map<Fixture, std::string> MclTest::made;
@@ -67,6 +69,20 @@ bool make(Fixture fixture, const QString& path) {
             return false;
         return writeFile(path, whole.read(whole.size() * 6 / 10));
     }
+    case Fixture::ChangingMp2: {
+        QByteArray both;
+        for (const auto& [tone, rate, channels] : {std::tuple{700, 48000, 2}, {1000, 44100, 1}}) {
+            QFile part(path + ".part");
+            if (!media::runFfmpeg({"-f", "lavfi", "-i",
+                                   QStringLiteral("sine=f=%1:d=2:r=%2").arg(tone).arg(rate), "-c:a",
+                                   "mp2", "-ac", QString::number(channels), "-f", "mp2",
+                                   part.fileName()}) ||
+                !part.open(QIODevice::ReadOnly))
+                return false;
+            both += part.readAll();
+        }
+        return writeFile(path, both);
+    }
     }
     return false;
 }
@@ -74,9 +90,10 @@ bool make(Fixture fixture, const QString& path) {
 } // namespace
 
 std::string MclTest::path(Fixture fixture) {
-    static const char* names[] = {"Tonspur äöüß.mp4", "mp3.avi",  "mp2.mpg",
-                                  "ac3.vob",          "pcm.avi",  "mute.avi",
-                                  "empty.avi",        "text.avi", "truncated.mp4"};
+    static constexpr auto names =
+        std::to_array({"Tonspur äöüß.mp4", "mp3.avi", "mp2.mpg", "ac3.vob", "pcm.avi", "mute.avi",
+                       "empty.avi", "text.avi", "truncated.mp4", "changing.mp2"});
+    static_assert(names.size() == std::size_t(Fixture::ChangingMp2) + 1);
     auto& name = made[fixture];
     if (name.empty()) {
         name = file(names[static_cast<int>(fixture)]);

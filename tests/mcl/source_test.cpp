@@ -157,6 +157,19 @@ TEST_F(MclTest, TruncatedFileDeliversWhatIsThereThenEnds) {
     EXPECT_LT(d.pcm.frames(), 144000u);
 }
 
+TEST_F(MclTest, FormatChangeWithinTheStreamIsConvertedToTheOpeningFormat) {
+    const media::Pcm pcm = readAll(path(Fixture::ChangingMp2)).pcm;
+    EXPECT_EQ(pcm.rate, 48000);
+    EXPECT_EQ(pcm.channels, 2);
+    EXPECT_NEAR(double(pcm.frames()), 4 * 48000, 3 * 1152);
+    for (int channel : {0, 1}) {
+        const auto first = media::channel(pcm, channel, 24000, 48000);
+        const auto second = media::channel(pcm, channel, 120000, 48000);
+        EXPECT_NEAR(media::dominantFrequency(first, 48000), 700, 1.0);
+        EXPECT_NEAR(media::dominantFrequency(second, 48000), 1000, 1.0);
+    }
+}
+
 TEST_F(MclTest, AbortWithTheNullHandleStopsTheOpenInputsOnly) {
     translateToGerman(mcl);
     const MclHandle sound = mcl.MclSndCreate();
