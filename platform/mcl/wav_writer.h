@@ -13,8 +13,8 @@ class SampleConverter;
 // block fixes the file's rate and channel count; blocks of another format are converted to it.
 class WavWriter {
 public:
-    // The RIFF chunk size is 32 bits and counts 36 header bytes besides the samples.
-    static constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36;
+    // The file never passes 4 GiB, so its 32-bit RIFF size (the file's size less 8) always fits.
+    static constexpr std::uint64_t kMaxDataBytes = (std::uint64_t{1} << 32) - 44;
 
     explicit WavWriter(std::uint64_t maxDataBytes = kMaxDataBytes);
     ~WavWriter();
