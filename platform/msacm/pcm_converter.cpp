@@ -19,12 +19,14 @@ void SwrContextDeleter::operator()(SwrContext* context) const {
 
 namespace {
 
-// libswresample's own polyphase resampler. 32 taps at 97% of the lower Nyquist frequency keep
-// the passband flat (18 kHz at 44100 Hz loses about 0.01 dB); working in float keeps the
-// resampler's noise far below the 16-bit floor. Exact rational phases avoid phase
-// interpolation for the common rate pairs; no dither, which would only raise the noise.
-constexpr int kFilterSize = 32;
-constexpr double kCutoff = 0.97;
+// libswresample's own polyphase resampler, in float so that its noise stays far below the
+// 16-bit floor (1 kHz at -1 dBFS, 48000 to 44100 Hz: about 93 dB SINAD on 16-bit output).
+// 24 taps with the cutoff at 99% of the lower Nyquist frequency keep 18 kHz within 0.05 dB;
+// the cost is weaker rejection just above that Nyquist frequency, where 32 taps would reject
+// some 5 dB more, for a fifth more time. Exact rational phases avoid phase interpolation for
+// the common rate pairs; no dither, which would only raise the noise.
+constexpr int kFilterSize = 24;
+constexpr double kCutoff = 0.99;
 
 AVSampleFormat swrFormat(int bits) {
     switch (bits) {
@@ -126,10 +128,12 @@ std::vector<double> mixMatrix(int inChannels, int outChannels) {
 PcmConverter::PcmConverter(const PcmFormat& inFormat, const PcmFormat& outFormat)
     : in(inFormat), out(outFormat), matrix(mixMatrix(inFormat.channels, outFormat.channels)) {
     if (in.rate != out.rate) {
-        // The resampler answers a source frame once it has half a filter of frames after it;
-        // one frame more on either side covers the phase rounding.
+        // The resampler answers a source frame once it has half a filter of frames after it
+        // (the filter widens as the cutoff narrows); one frame more on either side covers the
+        // phase rounding.
         const double stretch = std::max(1.0, static_cast<double>(out.rate) / in.rate);
-        delay = static_cast<std::int64_t>(std::ceil((kFilterSize / 2 + 1) * stretch)) + 1;
+        const double halfFilter = kFilterSize / (2 * kCutoff);
+        delay = static_cast<std::int64_t>(std::ceil((halfFilter + 1) * stretch)) + 1;
     }
 }
 
