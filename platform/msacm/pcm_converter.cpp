@@ -240,9 +240,12 @@ PcmConverter::Result PcmConverter::convert(const std::uint8_t* src, std::uint32_
     if ((fresh || start) && !restart())
         return {0, 0, false};
 
+    // libswresample counts frames in int: larger buffers are worked through in several calls.
+    constexpr std::int64_t kMostFrames = 1 << 24;
     const int frameBytes = out.frameBytes();
-    const std::int64_t room = dstLength / frameBytes;
-    const std::int64_t whole = srcLength / in.frameBytes();
+    const std::int64_t room = std::min<std::int64_t>(dstLength / frameBytes, kMostFrames);
+    const std::int64_t available = srcLength / in.frameBytes();
+    const std::int64_t whole = std::min(available, kMostFrames);
     std::int64_t frames = 0;
     std::int64_t given = 0;
     if (!drained) {
@@ -260,7 +263,7 @@ PcmConverter::Result PcmConverter::convert(const std::uint8_t* src, std::uint32_
         if (made < 0)
             return {0, 0, false};
         given = made;
-        drained = end && frames == whole;
+        drained = end && frames == available;
     }
     if (drained) {
         // The whole conversion yields the source's length at the new rate, rounded up.
