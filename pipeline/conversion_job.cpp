@@ -64,9 +64,9 @@ QString errorText(MclLibrary& mcl) {
 
 bool isWavDestination(const QString& destination) {
     const qsizetype dot = destination.lastIndexOf(u'.');
-    const qsizetype boundary = std::max({destination.lastIndexOf(u'/'),
-                                         destination.lastIndexOf(u'\\'),
-                                         destination.lastIndexOf(u':')});
+    const qsizetype boundary =
+        std::max({destination.lastIndexOf(u'/'), destination.lastIndexOf(u'\\'),
+                  destination.lastIndexOf(u':')});
     if (dot < 0 || dot < boundary)
         return false;
     // Only ASCII letters are folded, so no locale can make another extension equal ".WAV".

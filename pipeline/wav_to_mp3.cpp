@@ -111,7 +111,8 @@ void EncodeWavToMp3(ConversionHost& host, EncoderStream& stream, const QString& 
         header.cbSrcLengthUsed = length;
         if (blockCount % 10 == 0) {
             host.TrimProgressLog();
-            host.AddProgressLine(QString::number(total) + QStringLiteral(" Samples konvertiert..."));
+            host.AddProgressLine(QString::number(total) +
+                                 QStringLiteral(" Samples konvertiert..."));
             host.processEvents();
         }
 

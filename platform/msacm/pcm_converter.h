@@ -24,9 +24,10 @@ using SwrContextPtr = std::unique_ptr<SwrContext, SwrContextDeleter>;
 
 // Converts one PCM stream to another through libswresample, in calls of whole source frames.
 //
-// Output is held back by a fixed delay and released at the pace of the rate ratio, so that how
-// the source is cut into calls never changes what comes out, and no call can produce more than
-// maxOutputBytes() of its source length, the end included.
+// Output is held back by a fixed delay and released at the pace of the rate ratio (what is not
+// released yet waits inside the resampler), so that how the source is cut into calls never
+// changes what comes out, and no call can produce more than maxOutputBytes() of its source
+// length, the end included.
 class PcmConverter {
 public:
     // Null when libswresample refuses the pair.
@@ -55,10 +56,8 @@ public:
 private:
     PcmConverter(const PcmFormat& in, const PcmFormat& out);
     bool restart();
-    bool feed(const std::uint8_t* src, std::int64_t frames);
-    bool drain();
-    bool appendConverted(int frames);
-    std::int64_t fifoFrames() const;
+    // One call into libswresample: `frames` of `src` in (null: flush), at most `room` out.
+    int run(const std::uint8_t* src, std::int64_t frames, std::uint8_t* dst, std::int64_t room);
     std::int64_t targetFrames(std::int64_t inFrames) const;
 
     PcmFormat in;
@@ -72,9 +71,9 @@ private:
     bool fresh = true;
     bool drained = false;
 
-    std::vector<std::int32_t> unpacked;  // 24-bit source widened for libswresample
-    std::vector<std::uint8_t> converted; // libswresample's output of one call
-    std::vector<std::uint8_t> fifo;      // converted frames not yet handed out
+    // 24-bit samples travel widened to 32 bits through libswresample.
+    std::vector<std::int32_t> unpacked;
+    std::vector<std::int32_t> widened;
 };
 
 // The mixing matrix (out rows × in columns) from `inChannels` to `outChannels`; empty for equal

@@ -29,11 +29,10 @@ bool knownWidth(int bits) {
     return bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
-// Fields that cannot describe any PCM stream.
+// Fields that cannot describe any PCM stream: each sample takes whole bytes of the frame.
 bool impossible(const WAVEFORMATEX& format) {
     return format.nChannels == 0 || format.nSamplesPerSec == 0 || format.wBitsPerSample == 0 ||
-           format.wBitsPerSample % 8 != 0 ||
-           format.nBlockAlign != format.nChannels * format.wBitsPerSample / 8;
+           format.nBlockAlign != format.nChannels * ((format.wBitsPerSample + 7) / 8);
 }
 
 bool supported(const WAVEFORMATEX& format) {

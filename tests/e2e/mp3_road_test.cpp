@@ -32,15 +32,21 @@ protected:
         const Fixture fixtures[] = {
             {"a.mp4", 440, 2.0, {"-c:a", "aac", "-ar", "48000", "-ac", "2"}, {}},
             {"b.avi", 660, 2.5, {"-c:a", "libmp3lame", "-ar", "44100", "-ac", "1"}, {}},
-            {"c.vob", 880, 2.0, {"-c:a", "ac3", "-ar", "48000", "-ac", "6"},
+            {"c.vob",
+             880,
+             2.0,
+             {"-c:a", "ac3", "-ar", "48000", "-ac", "6"},
              {"-c:v", "mpeg2video", "-f", "vob"}},
-            {"d.mpg", 1000, 1.5, {"-c:a", "mp2", "-ar", "32000", "-ac", "2"},
+            {"d.mpg",
+             1000,
+             1.5,
+             {"-c:a", "mp2", "-ar", "32000", "-ac", "2"},
              {"-c:v", "mpeg1video", "-f", "mpeg"}},
         };
         for (const Fixture& f : fixtures) {
             const QString path = dir->filePath(QString::fromUtf8(f.name));
-            ASSERT_TRUE(media::makeVideoWithSine(path, f.frequency, f.seconds, f.audio,
-                                                 f.container));
+            ASSERT_TRUE(
+                media::makeVideoWithSine(path, f.frequency, f.seconds, f.audio, f.container));
             sources.append(path);
             frequencies.push_back(f.frequency);
             // The length a player gives each source, at the destination's rate.
@@ -90,8 +96,8 @@ TEST_F(Mp3Road, FourFormatsJoinIntoOneCleanMp3) {
 
     // Decodes without a single complaint.
     QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"), {"-nostdin", "-v", "error", "-i",
-                                            host.settings.destination, "-f", "null", "-"});
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-nostdin", "-v", "error", "-i", host.settings.destination, "-f", "null", "-"});
     ASSERT_TRUE(ffmpeg.waitForFinished(60000));
     EXPECT_EQ(ffmpeg.exitCode(), 0);
     EXPECT_EQ(ffmpeg.readAllStandardError(), QByteArray());
@@ -120,9 +126,8 @@ TEST_F(Mp3Road, FourFormatsJoinIntoOneCleanMp3) {
 
     // No click: nothing in the output jumps further than a full swing of the loudest tone.
     const auto left = media::channel(pcm, 0);
-    const double peak = std::abs(*std::max_element(left.begin(), left.end(), [](double a, double b) {
-        return std::abs(a) < std::abs(b);
-    }));
+    const double peak = std::abs(*std::max_element(
+        left.begin(), left.end(), [](double a, double b) { return std::abs(a) < std::abs(b); }));
     EXPECT_LT(peak, 0.5);
     EXPECT_LT(media::largestStep(left), 0.5);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pipeline/conversion_host.h"
+#include "support/qt_print.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,8 +13,8 @@
 // inside the message pump as a user clicking would.
 class FakeHost : public ConversionHost {
 public:
-    ConversionSettings settings{QString(), {}, QStringLiteral("44100"), QStringLiteral("128"),
-                                true};
+    ConversionSettings settings{
+        QString(), {}, QStringLiteral("44100"), QStringLiteral("128"), true};
     QStringList log;
     QStringList boxes;
     bool stop = false;

@@ -12,8 +12,8 @@
 class FakeMcl : public MclLibrary {
 public:
     struct Source {
-        int fullReads = 0;      // reads that return 0 before the last one
-        bool opens = true;      // false: the open fails, its first read fails
+        int fullReads = 0; // reads that return 0 before the last one
+        bool opens = true; // false: the open fails, its first read fails
     };
 
     std::vector<std::string> calls;
@@ -53,7 +53,9 @@ public:
         const auto it = sources.find(path);
         current = it == sources.end() ? Source{0, false} : it->second;
         readsDone = 0;
-        errorText = current.opens ? "OK" : "Ungültige Quelldatei";
+        errorText = current.opens
+                        ? "OK"
+                        : "Ung\xfcltige Quelldatei"; // Windows-1252, as the library gives it
         return 10 + static_cast<MclHandle>(opened++);
     }
     const char* MclGetErrorStr() override {

@@ -38,10 +38,9 @@ TEST(DestinationKind, WavInAnyCaseTakesTheWavRoad) {
         bool wav;
     };
     const Case cases[] = {
-        {"out.wav", true},        {"OUT.WAV", true},        {"a.WaV", true},
-        {"/x/y.z/out.wav", true}, {"out.mp3", false},       {"out", false},
-        {"out.wave", false},      {"dir.wav/out", false},   {"C:out.wav", true},
-        {"c.wav:out", false},     {"out.wav.mp3", false},   {".wav", true},
+        {"out.wav", true},   {"OUT.WAV", true},    {"a.WaV", true},        {"/x/y.z/out.wav", true},
+        {"out.mp3", false},  {"out", false},       {"out.wave", false},    {"dir.wav/out", false},
+        {"C:out.wav", true}, {"c.wav:out", false}, {"out.wav.mp3", false}, {".wav", true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(isWavDestination(QString::fromUtf8(c.name)), c.wav) << c.name;
@@ -49,10 +48,10 @@ TEST(DestinationKind, WavInAnyCaseTakesTheWavRoad) {
 
 TEST_F(JobWavTest, EmptyListStillCreatesClosesAndFreesTheOutput) {
     run();
-    EXPECT_THAT(mcl.calls, ElementsAre("MclMpegInternalDecoder(-1)", "MclCreate()",
-                                       "MclAudioSetFileName(1,out.wav)", "MclGetErrorStr()",
-                                       "MclSndCreate()", "MclSndFree(2)", "MclWriteClose(1)",
-                                       "MclFree(1)"));
+    EXPECT_THAT(mcl.calls,
+                ElementsAre("MclMpegInternalDecoder(-1)", "MclCreate()",
+                            "MclAudioSetFileName(1,out.wav)", "MclGetErrorStr()", "MclSndCreate()",
+                            "MclSndFree(2)", "MclWriteClose(1)", "MclFree(1)"));
     EXPECT_THAT(lines(), ElementsAre("Ausgabedatei OK", "Konvertierung beendet..."));
 }
 
@@ -169,12 +168,11 @@ TEST_F(JobWavTest, DestinationThatIsOneOfTheSourcesIsRefusedUntouched) {
     file.close();
     const QString hardLink = dir.filePath(QStringLiteral("link.wav"));
     ASSERT_TRUE(QFile::link(source, dir.filePath(QStringLiteral("sym.wav"))));
-    ASSERT_EQ(::link(QFile::encodeName(source).constData(), QFile::encodeName(hardLink).constData()),
-              0);
+    ASSERT_EQ(
+        ::link(QFile::encodeName(source).constData(), QFile::encodeName(hardLink).constData()), 0);
 
-    for (const QString& destination :
-         {source, dir.filePath(QStringLiteral("sym.wav")), hardLink,
-          dir.path() + QStringLiteral("/./film.wav")}) {
+    for (const QString& destination : {source, dir.filePath(QStringLiteral("sym.wav")), hardLink,
+                                       dir.path() + QStringLiteral("/./film.wav")}) {
         mcl.calls.clear();
         host.log.clear();
         host.settings.destination = destination;

@@ -20,8 +20,8 @@ bool runFfmpeg(const QStringList& args) {
                  QStringList{"-nostdin", "-v", "error", "-y"} + args);
     if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitStatus() != QProcess::NormalExit ||
         ffmpeg.exitCode() != 0) {
-        ADD_FAILURE() << "ffmpeg " << args.join(' ').toStdString() << " failed: "
-                      << ffmpeg.readAllStandardError().toStdString();
+        ADD_FAILURE() << "ffmpeg " << args.join(' ').toStdString()
+                      << " failed: " << ffmpeg.readAllStandardError().toStdString();
         return false;
     }
     return true;
@@ -33,7 +33,7 @@ bool makeVideoWithSine(const QString& path, double frequency, double seconds,
     QStringList args{"-f",
                      "lavfi",
                      "-i",
-                     QStringLiteral("testsrc=size=64x48:rate=10:duration=%1").arg(duration),
+                     QStringLiteral("testsrc=size=64x48:rate=25:duration=%1").arg(duration),
                      "-f",
                      "lavfi",
                      "-i",
@@ -65,8 +65,8 @@ Pcm decode(const QString& path, int rate, int channels) {
     pcm.channels = channels;
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral(TAVIMO_FFMPEG),
-                 {"-nostdin", "-v", "error", "-i", path, "-vn", "-ar", QString::number(rate),
-                  "-ac", QString::number(channels), "-f", "s16le", "-"});
+                 {"-nostdin", "-v", "error", "-i", path, "-vn", "-ar", QString::number(rate), "-ac",
+                  QString::number(channels), "-f", "s16le", "-"});
     ffmpeg.waitForFinished(120000);
     const QByteArray bytes = ffmpeg.readAllStandardOutput();
     pcm.samples.resize(bytes.size() / 2);

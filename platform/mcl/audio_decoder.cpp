@@ -1,0 +1,164 @@
+#include "platform/mcl/audio_decoder.h"
+
+#include "platform/mcl/ffmpeg_log.h"
+
+#include <cstring>
+
+namespace {
+
+// Damaged packets are skipped as players do; this many failures without one good frame in
+// between mean that the stream cannot be decoded any further.
+constexpr int kMaxErrorsInRow = 1000;
+
+// FFmpeg has two decoders for each MPEG audio layer: floating point and fixed point.
+const AVCodec* mpegDecoder(AVCodecID id, bool floatMpeg) {
+    const char* name = nullptr;
+    switch (id) {
+    case AV_CODEC_ID_MP1:
+        name = floatMpeg ? "mp1float" : "mp1";
+        break;
+    case AV_CODEC_ID_MP2:
+        name = floatMpeg ? "mp2float" : "mp2";
+        break;
+    case AV_CODEC_ID_MP3:
+        name = floatMpeg ? "mp3float" : "mp3";
+        break;
+    case AV_CODEC_ID_MP3ADU:
+        name = floatMpeg ? "mp3adufloat" : "mp3adu";
+        break;
+    case AV_CODEC_ID_MP3ON4:
+        name = floatMpeg ? "mp3on4float" : "mp3on4";
+        break;
+    default:
+        return nullptr;
+    }
+    return avcodec_find_decoder_by_name(name);
+}
+
+} // namespace
+
+std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string& path, bool floatMpeg) {
+    AVFormatContext* raw = nullptr;
+    int err = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+    if (err < 0) {
+        qCDebug(lcMcl) << "cannot open" << path.c_str() << ffmpeg::errorText(err).c_str();
+        return nullptr;
+    }
+    ffmpeg::AVFormatContextPtr format(raw);
+    err = avformat_find_stream_info(format.get(), nullptr);
+    const AVCodec* decoder = nullptr;
+    const int index =
+        err < 0 ? err : av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    if (index < 0) {
+        qCDebug(lcMcl) << "no audio in" << path.c_str() << ffmpeg::errorText(index).c_str();
+        return nullptr;
+    }
+    AVStream* stream = format->streams[index];
+    if (const AVCodec* mpeg = mpegDecoder(stream->codecpar->codec_id, floatMpeg))
+        decoder = mpeg;
+    // Only the chosen stream is demuxed further; the video is skipped, not read.
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        format->streams[i]->discard =
+            static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+
+    ffmpeg::AVCodecContextPtr codec(avcodec_alloc_context3(decoder));
+    if (!codec)
+        return nullptr;
+    err = avcodec_parameters_to_context(codec.get(), stream->codecpar);
+    codec->pkt_timebase = stream->time_base;
+    if (err >= 0)
+        err = avcodec_open2(codec.get(), decoder, nullptr);
+    if (err < 0 || codec->sample_rate <= 0 || codec->ch_layout.nb_channels <= 0) {
+        qCDebug(lcMcl) << "cannot decode" << path.c_str() << ffmpeg::errorText(err).c_str();
+        return nullptr;
+    }
+    auto result =
+        std::unique_ptr<AudioDecoder>(new AudioDecoder(std::move(format), std::move(codec), index));
+    if (!result->packet || !result->frame)
+        return nullptr;
+    return result;
+}
+
+AudioDecoder::AudioDecoder(ffmpeg::AVFormatContextPtr formatContext,
+                           ffmpeg::AVCodecContextPtr codecContext, int index)
+    : format(std::move(formatContext)), codec(std::move(codecContext)), packet(av_packet_alloc()),
+      frame(av_frame_alloc()), streamIndex(index), outRate(codec->sample_rate),
+      outLayout(codec->ch_layout.nb_channels == 1 ? 1 : 2) {}
+
+AudioDecoder::Result AudioDecoder::decode(std::vector<std::int16_t>& out) {
+    while (!finished) {
+        const int err = avcodec_receive_frame(codec.get(), frame.get());
+        if (err >= 0) {
+            errorsInRow = 0;
+            const bool ok = append(*frame, out);
+            av_frame_unref(frame.get());
+            return ok ? Result::More : Result::Failed;
+        }
+        if (err == AVERROR_EOF) {
+            finished = true;
+            if (converter && !converter->flush(out))
+                return Result::Failed;
+        } else if (err == AVERROR(EAGAIN)) {
+            if (draining || !sendNextPacket())
+                return Result::Failed;
+        } else if (err == AVERROR(ENOMEM) || ++errorsInRow > kMaxErrorsInRow) {
+            qCDebug(lcMcl) << "decoding failed:" << ffmpeg::errorText(err).c_str();
+            return Result::Failed;
+        }
+    }
+    return Result::End;
+}
+
+// False only when the decoder cannot take any more input.
+bool AudioDecoder::sendNextPacket() {
+    for (;;) {
+        const int read = av_read_frame(format.get(), packet.get());
+        if (read == AVERROR(EAGAIN))
+            continue;
+        if (read < 0) {
+            // The end, or a rest that cannot be read (a truncated file): end there, as
+            // players do, with what the decoder still holds.
+            if (read != AVERROR_EOF)
+                qCDebug(lcMcl) << "input ends early:" << ffmpeg::errorText(read).c_str();
+            draining = true;
+            return avcodec_send_packet(codec.get(), nullptr) >= 0;
+        }
+        if (packet->stream_index != streamIndex) {
+            av_packet_unref(packet.get());
+            continue;
+        }
+        const int err = avcodec_send_packet(codec.get(), packet.get());
+        av_packet_unref(packet.get());
+        if (err >= 0)
+            return true;
+        if (err == AVERROR(ENOMEM) || ++errorsInRow > kMaxErrorsInRow)
+            return false;
+        // A damaged packet: dropped, the next one is tried.
+    }
+}
+
+bool AudioDecoder::append(const AVFrame& decoded, std::vector<std::int16_t>& out) {
+    const auto sampleFormat = static_cast<AVSampleFormat>(decoded.format);
+    const ChannelLayout layout(decoded.ch_layout);
+    if (!converter || !converter->accepts(sampleFormat, layout, decoded.sample_rate)) {
+        // A format change within the stream: what the old converter holds belongs before it.
+        if (converter && !converter->flush(out))
+            return false;
+        converter.reset();
+        const bool ready = sampleFormat == AV_SAMPLE_FMT_S16 && decoded.sample_rate == outRate &&
+                           layout == outLayout;
+        if (!ready) {
+            converter = SampleConverter::create(sampleFormat, layout, decoded.sample_rate,
+                                                outLayout.channels(), outRate);
+            if (!converter)
+                return false;
+        }
+    }
+    if (converter)
+        return converter->convert(decoded.extended_data, decoded.nb_samples, out);
+    const std::size_t count = static_cast<std::size_t>(decoded.nb_samples) * outLayout.channels();
+    const std::size_t used = out.size();
+    out.resize(used + count);
+    std::memcpy(out.data() + used, decoded.data[0], count * sizeof(std::int16_t));
+    return true;
+}

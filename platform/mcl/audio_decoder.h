@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/mcl/ffmpeg_ptr.h"
+#include "platform/mcl/sample_converter.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The best audio stream of one media file, decoded in order to 16-bit interleaved samples at
+// the rate and channel count (mono, or stereo for anything more) that the stream opened with.
+class AudioDecoder {
+public:
+    enum class Result { More, End, Failed };
+
+    // Null when the file is missing, unreadable, not media or without a decodable audio stream.
+    // `floatMpeg` picks FFmpeg's floating-point MPEG audio decoders, else its fixed-point ones.
+    static std::unique_ptr<AudioDecoder> open(const std::string& path, bool floatMpeg);
+
+    int rate() const { return outRate; }
+    int channels() const { return outLayout.channels(); }
+    const char* decoderName() const { return codec->codec->name; }
+
+    // Appends the next decoded frame's samples to `out`. End: nothing follows what was appended.
+    Result decode(std::vector<std::int16_t>& out);
+
+private:
+    AudioDecoder(ffmpeg::AVFormatContextPtr format, ffmpeg::AVCodecContextPtr codec,
+                 int streamIndex);
+    bool append(const AVFrame& frame, std::vector<std::int16_t>& out);
+    bool sendNextPacket();
+
+    ffmpeg::AVFormatContextPtr format;
+    ffmpeg::AVCodecContextPtr codec;
+    ffmpeg::AVPacketPtr packet;
+    ffmpeg::AVFramePtr frame;
+    std::unique_ptr<SampleConverter> converter;
+    int streamIndex;
+    int outRate;
+    ChannelLayout outLayout;
+    int errorsInRow = 0;
+    bool draining = false;
+    bool finished = false;
+};

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/mcl/mcl_library.h"
+#include "platform/mcl/mcl_texts.h"
+#include "platform/mcl/sound_block.h"
+#include "platform/mcl/wav_writer.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+class SourceReader;
+
+// The codec library on FFmpeg: sources are demuxed and decoded by libavformat and libavcodec,
+// converted by libswresample, and written as WAV files of our own.
+//
+// MPEG audio decoders: the internal one (the default) is FFmpeg's floating-point decoder
+// (mp1float, mp2float, mp3float), the one FFmpeg itself picks, so the default output matches
+// what the ffmpeg tool decodes; the other one is FFmpeg's fixed-point decoder (mp1, mp2, mp3).
+class FfmpegMcl final : public MclLibrary {
+public:
+    // `wavDataLimit`: the most sample bytes one WAV file takes (smaller only in tests).
+    explicit FfmpegMcl(std::uint64_t wavDataLimit = WavWriter::kMaxDataBytes);
+    ~FfmpegMcl() override;
+
+    int MclTranslate(const char* text, const char* replacement) override;
+    int MclMpegInternalDecoder(int internal) override;
+    MclHandle MclCreate() override;
+    int MclAudioSetFileName(MclHandle output, const char* fileName) override;
+    MclHandle MclSndCreate() override;
+    MclHandle MclReadOpen(const char* path, int flags1, int flags2, int flags3) override;
+    const char* MclGetErrorStr() override;
+    int MclReadSound(MclHandle input, std::int64_t position, std::int32_t count,
+                     MclHandle sound) override;
+    int MclWriteSound(MclHandle output, MclHandle sound) override;
+    int MclReadClose(MclHandle input) override;
+    int MclWriteClose(MclHandle output) override;
+    int MclSndFree(MclHandle sound) override;
+    int MclFree(MclHandle output) override;
+    int MclAbort(MclHandle handle) override;
+
+    // For tests and diagnostics: the decoder an open input uses (empty for any other handle),
+    // and the contents of a sound handle (null for any other handle).
+    std::string decoderName(MclHandle input) const;
+    const SoundBlock* soundBlock(MclHandle sound) const;
+
+private:
+    struct Input {
+        std::unique_ptr<SourceReader> reader; // null when the open failed
+        bool aborted = false;
+    };
+
+    MclHandle newHandle();
+    int succeed();
+    int fail(MclError error);
+
+    std::uint64_t wavDataLimit;
+    bool floatMpeg = true;
+    MclHandle lastHandle = 0;
+    std::map<MclHandle, Input> inputs;
+    std::map<MclHandle, std::unique_ptr<WavWriter>> outputs;
+    std::map<MclHandle, SoundBlock> sounds;
+    MclTexts texts;
+    MclError state = MclError::Ok;
+    std::string errorText;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+// The library's error states. Each has one English text, which the program may translate.
+enum class MclError {
+    Ok,
+    Aborted,
+    InvalidInput,
+    ReadFailed,
+    InvalidOutput,
+    WriteFailed,
+    NoOutputHandle,
+    NoSoundHandle,
+    Unknown,
+};
+
+// The translation table: the texts the library produces, in Windows-1252, each replaced by the
+// program's wording where it has given one.
+class MclTexts {
+public:
+    static const char* english(MclError error);
+
+    // A later translation of the same text replaces the earlier one.
+    void add(std::string text, std::string replacement);
+    // `text` as the program wants it. A text with "%s" is looked up as it stands and then takes
+    // `fileName` (UTF-8) in place of the "%s".
+    std::string translate(std::string_view text, std::string_view fileName = {}) const;
+
+private:
+    std::map<std::string, std::string, std::less<>> replacements;
+};

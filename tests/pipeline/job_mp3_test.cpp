@@ -1,0 +1,192 @@
+// The job's MP3 road with recording fakes of the three libraries: its lines, its calls, its
+// failures and its stop, with real temporary files in a folder of the test's own.
+#include "acm/ACMConvertor.h"
+#include "fakes/fake_acm.h"
+#include "fakes/fake_host.h"
+#include "fakes/fake_lame.h"
+#include "fakes/fake_mcl.h"
+#include "pipeline/conversion_job.h"
+#include "wav_builder.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using ::testing::ElementsAre;
+
+namespace {
+
+// Remembers the newest log line at the moment the stream is flushed.
+class FlushWatchingLame : public FakeLame {
+public:
+    const QStringList* log = nullptr;
+    QString newestLineAtFlush;
+    BE_ERR beDeinitStream(HBE_STREAM stream, std::uint8_t* output,
+                          std::uint32_t* outputBytes) override {
+        newestLineAtFlush = log->isEmpty() ? QString() : log->back();
+        return FakeLame::beDeinitStream(stream, output, outputBytes);
+    }
+};
+
+class JobMp3Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedTmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(temp.path()));
+        host.convertor = &wavtowav;
+        host.settings.destination = out.filePath(QStringLiteral("film.mp3"));
+        lame.log = &host.log;
+        FakeAcm::Conversion conversion;
+        conversion.dstUsed = 400;
+        acm.script.assign(64, conversion);
+        // The library writes each source's temporary file: one block of sound.
+        mcl.onSetFileName = [this](const std::string& name) {
+            tempNames.push_back(QString::fromStdString(name));
+            writeWav(QString::fromStdString(name), {.dataBytes = 4000});
+        };
+    }
+    void TearDown() override { qputenv("TMPDIR", savedTmp); }
+
+    QByteArray destinationBytes() const {
+        QFile file(host.settings.destination);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    bool tempFolderEmpty() const { return QDir(temp.path()).isEmpty(); }
+
+    QTemporaryDir temp;
+    QTemporaryDir out;
+    QByteArray savedTmp;
+    QStringList tempNames;
+    FakeMcl mcl;
+    FlushWatchingLame lame;
+    FakeAcm acm;
+    TACMConvertor wavtowav{acm};
+    FakeHost host;
+    ConversionJob job{host, {mcl, lame}};
+};
+
+TEST_F(JobMp3Test, SourcesGoThroughTemporaryFilesIntoOneStream) {
+    host.settings.sources = {QStringLiteral("a.mp4"), QStringLiteral("b.avi")};
+    mcl.sources["a.mp4"] = {1, true};
+    mcl.sources["b.avi"] = {0, true};
+    host.settings.sampleRateText = QStringLiteral("22050");
+    host.settings.bitRateText = QStringLiteral("64");
+    job.RunConversion();
+
+    ASSERT_EQ(tempNames.size(), 2);
+    const QString temp0 = QDir(temp.path()).filePath(QStringLiteral("temp0.wav"));
+    EXPECT_EQ(QFileInfo(tempNames[0]).canonicalPath(), QFileInfo(temp0).canonicalPath());
+    EXPECT_TRUE(tempNames[0].endsWith(QStringLiteral("/temp0.wav")));
+    // The first file is deleted before the second is named, so the name comes round again.
+    EXPECT_EQ(tempNames[1], tempNames[0]);
+    EXPECT_TRUE(tempFolderEmpty());
+
+    const std::string t = tempNames[0].toStdString();
+    EXPECT_THAT(mcl.calls,
+                ElementsAre("MclMpegInternalDecoder(-1)", "MclCreate()", "MclSndCreate()",
+                            "MclReadOpen(a.mp4,0,0,0)", "MclGetErrorStr()",
+                            "MclAudioSetFileName(1," + t + ")", "MclReadSound(10,0,100000,2)",
+                            "MclWriteSound(1,2)", "MclReadSound(10,100000,100000,2)",
+                            "MclWriteSound(1,2)", "MclReadClose(10)", "MclWriteClose(1)",
+                            "MclReadOpen(b.avi,0,0,0)", "MclGetErrorStr()",
+                            "MclAudioSetFileName(1," + t + ")", "MclReadSound(11,0,100000,2)",
+                            "MclWriteSound(1,2)", "MclReadClose(11)", "MclWriteClose(1)",
+                            "MclSndFree(2)", "MclFree(1)"));
+    EXPECT_THAT(host.log, ElementsAre("Quelldatei öffnen OK", "100000 Samples gelesen...",
+                                      "100000 Samples gelesen...", "MP3 Kodierung...",
+                                      "Quelldatei öffnen OK", "0 Samples gelesen...",
+                                      "MP3 Kodierung...", "Konvertierung beendet..."));
+    EXPECT_THAT(lame.calls,
+                ElementsAre("beInitStream(22050,64)", "beEncodeChunk(7,200)",
+                            "beEncodeChunk(7,200)", "beDeinitStream(7)", "beCloseStream(7)"));
+    EXPECT_EQ(lame.newestLineAtFlush, "Konvertierung beendet...");
+    const auto produced = lame.produced();
+    EXPECT_EQ(destinationBytes(), QByteArray(reinterpret_cast<const char*>(produced.data()),
+                                             static_cast<qsizetype>(produced.size())));
+    // Messages are pumped only inside the stage, once per block.
+    EXPECT_EQ(host.pumps, 2);
+    EXPECT_FALSE(host.busy);
+}
+
+TEST_F(JobMp3Test, EmptyListGivesOnlyTheFlushedBytes) {
+    lame.flushBytes = 17;
+    job.RunConversion();
+    EXPECT_THAT(host.log, ElementsAre("Konvertierung beendet..."));
+    EXPECT_THAT(lame.calls,
+                ElementsAre("beInitStream(44100,128)", "beDeinitStream(7)", "beCloseStream(7)"));
+    EXPECT_EQ(destinationBytes().size(), 17);
+}
+
+TEST_F(JobMp3Test, DestinationThatCannotBeCreatedIsOneLineAndNothingElse) {
+    host.settings.destination = out.filePath(QStringLiteral("no/such/folder/film.mp3"));
+    host.settings.sources = {QStringLiteral("a.mp4")};
+    job.RunConversion();
+    EXPECT_THAT(host.log, ElementsAre("Konnte MP3 Datei nicht erstellen..."));
+    EXPECT_THAT(mcl.calls, ElementsAre("MclMpegInternalDecoder(-1)"));
+    EXPECT_TRUE(lame.calls.empty());
+    EXPECT_TRUE(tempFolderEmpty());
+}
+
+TEST_F(JobMp3Test, EncoderThatCannotStartLeavesAnEmptyDestination) {
+    lame.initResult = BE_ERR_INVALID_FORMAT_PARAMETERS;
+    host.settings.sources = {QStringLiteral("a.mp4")};
+    job.RunConversion();
+    EXPECT_THAT(host.log, ElementsAre("Konnte LAME Encoder nicht initialisieren..."));
+    EXPECT_THAT(mcl.calls, ElementsAre("MclMpegInternalDecoder(-1)"));
+    EXPECT_EQ(destinationBytes(), QByteArray());
+}
+
+TEST_F(JobMp3Test, StopTakesEffectAfterTheSourceBeingEncoded) {
+    host.settings.sources = {QStringLiteral("a.mp4"), QStringLiteral("b.avi")};
+    mcl.sources["a.mp4"] = {0, true};
+    mcl.sources["b.avi"] = {0, true};
+    host.onPump = [&](int) {
+        host.setStopRequested(true);
+        job.CancelConversion();
+    };
+    job.RunConversion();
+    EXPECT_EQ(mcl.callsStartingWith("MclReadOpen").size(), 1u);
+    EXPECT_EQ(host.log.back(), "Konvertierung beendet...");
+    EXPECT_EQ(lame.calls.back(), "beCloseStream(7)");
+    EXPECT_TRUE(tempFolderEmpty());
+}
+
+TEST_F(JobMp3Test, ErrorInTheStageReleasesEverythingAndKeepsWhatWasWritten) {
+    host.settings.sources = {QStringLiteral("a.mp4"), QStringLiteral("b.avi")};
+    mcl.sources["a.mp4"] = {0, true};
+    mcl.sources["b.avi"] = {0, true};
+    lame.failEncodeCall = 2;
+    try {
+        job.RunConversion();
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "Fehler beim MP3 Codieren");
+    }
+    EXPECT_FALSE(job.running());
+    EXPECT_NE(host.log.back(), "Konvertierung beendet...");
+    EXPECT_TRUE(tempFolderEmpty());
+    const std::vector<std::string> tail(mcl.calls.end() - 2, mcl.calls.end());
+    EXPECT_THAT(tail, ElementsAre("MclSndFree(2)", "MclFree(1)"));
+    // The first source's bytes reached the destination before the error.
+    EXPECT_EQ(destinationBytes().size(), 25);
+    EXPECT_FALSE(host.busy);
+    EXPECT_FALSE(wavtowav.Active());
+}
+
+TEST_F(JobMp3Test, TemporaryFileThatIsNoWaveIsReportedAndTheRunGoesOn) {
+    host.settings.sources = {QStringLiteral("a.mp4"), QStringLiteral("b.avi")};
+    mcl.onSetFileName = [](const std::string& name) {
+        QFile file(QString::fromStdString(name));
+        file.open(QIODevice::WriteOnly);
+        file.write("this is no sound at all");
+    };
+    job.RunConversion();
+    EXPECT_THAT(host.boxes,
+                ElementsAre("Keine gültige WAV-Datei!!!!", "Keine gültige WAV-Datei!!!!"));
+    EXPECT_EQ(host.log.back(), "Konvertierung beendet...");
+    EXPECT_TRUE(tempFolderEmpty());
+}
+
+} // namespace
