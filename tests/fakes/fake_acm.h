@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fakes/call_log.h"
 #include "platform/msacm/msacm.h"
 
 #include <cstring>
@@ -19,7 +20,7 @@
 // header's cbSrcLength and cbDstLength; "acmStreamConvert(h,src,flags)" with cbSrcLength;
 // "acmStreamReset(h,flags)"; "acmStreamClose(h,flags)". The stream the fake opens shows as
 // "h"; any other handle as "null" or "other".
-class FakeAcm : public AcmLibrary {
+class FakeAcm : public AcmLibrary, public CallLog {
 public:
     // One scripted conversion: what it reports in the header, and its result.
     struct Conversion {
@@ -29,7 +30,6 @@ public:
         std::vector<std::uint8_t> output; // copied to pbDst when set
     };
 
-    std::vector<std::string> calls;
     std::map<std::string, MMRESULT> failures;    // call name -> code it returns
     DWORD reportedSize = 8192;                   // what acmStreamSize answers
     std::deque<Conversion> script;               // consumed one per acmStreamConvert
@@ -114,16 +114,6 @@ public:
         return failure("acmStreamReset");
     }
 
-    // The recorded calls whose text starts with `prefix`.
-    std::vector<std::string> callsStartingWith(const std::string& prefix) const {
-        std::vector<std::string> out;
-        for (const auto& c : calls) {
-            if (c.rfind(prefix, 0) == 0)
-                out.push_back(c);
-        }
-        return out;
-    }
-
     static std::string format(const WAVEFORMATEX* f) {
         if (!f)
             return "null";
@@ -134,7 +124,6 @@ public:
     }
 
 private:
-    void record(std::string call) { calls.push_back(std::move(call)); }
     MMRESULT failure(const std::string& call) const {
         const auto it = failures.find(call);
         return it == failures.end() ? MMSYSERR_NOERROR : it->second;

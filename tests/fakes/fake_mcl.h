@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fakes/call_log.h"
 #include "platform/mcl/mcl_library.h"
 
 #include <functional>
@@ -9,14 +10,13 @@
 
 // A codec library that records every call as text and plays sources from a script:
 // each path is given the number of reads that return 0 before the one that ends it.
-class FakeMcl : public MclLibrary {
+class FakeMcl : public MclLibrary, public CallLog {
 public:
     struct Source {
         int fullReads = 0; // reads that return 0 before the last one
         bool opens = true; // false: the open fails, its first read fails
     };
 
-    std::vector<std::string> calls;
     std::map<std::string, Source> sources;
     std::string errorText = "OK";
     int writeResult = 0;
@@ -99,19 +99,7 @@ public:
         return 0;
     }
 
-    // The recorded calls whose text starts with `prefix`.
-    std::vector<std::string> callsStartingWith(const std::string& prefix) const {
-        std::vector<std::string> out;
-        for (const auto& c : calls) {
-            if (c.rfind(prefix, 0) == 0)
-                out.push_back(c);
-        }
-        return out;
-    }
-
 private:
-    void record(std::string call) { calls.push_back(std::move(call)); }
-
     Source current;
     int readsDone = 0;
     int totalReads = 0;
