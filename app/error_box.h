@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/error_text.h"
+#include "common/error_text.h"
 
 #include <QString>
 

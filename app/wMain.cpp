@@ -5,7 +5,7 @@
 #include "app/FilenameEdit.h"
 #include "app/error_box.h"
 #include "app/window_font.h"
-#include "cli/mcl_translations.h"
+#include "pipeline/mcl_translations.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -2,7 +2,7 @@
 #include "app/wMain.h"
 
 #include "app/FilenameEdit.h"
-#include "cli/mp3_choices.h"
+#include "pipeline/mp3_choices.h"
 
 #include <QCheckBox>
 #include <QComboBox>

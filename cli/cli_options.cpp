@@ -1,6 +1,6 @@
 #include "cli/cli_options.h"
 
-#include "cli/mp3_choices.h"
+#include "pipeline/mp3_choices.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_host.h"
-#include "cli/error_text.h"
-#include "cli/mcl_translations.h"
+#include "common/error_text.h"
+#include "pipeline/mcl_translations.h"
 #include "pipeline/conversion_job.h"
 
 #include <ostream>

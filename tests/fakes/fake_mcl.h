@@ -53,6 +53,7 @@ public:
         const auto it = sources.find(path);
         current = it == sources.end() ? Source{0, false} : it->second;
         readsDone = 0;
+        inputOpen = true;
         errorText = current.opens
                         ? "OK"
                         : "Ung\xfcltige Quelldatei"; // Windows-1252, as the library gives it
@@ -79,6 +80,7 @@ public:
     int MclReadClose(MclHandle input) override {
         record("MclReadClose(" + std::to_string(input) + ")");
         aborted = false;
+        inputOpen = false;
         return 0;
     }
     int MclWriteClose(MclHandle output) override {
@@ -95,7 +97,8 @@ public:
     }
     int MclAbort(MclHandle handle) override {
         record("MclAbort(" + std::to_string(handle) + ")");
-        aborted = true;
+        // Only an open input is aborted; later ones are not affected.
+        aborted = inputOpen;
         return 0;
     }
 
@@ -105,4 +108,5 @@ private:
     int totalReads = 0;
     int opened = 0;
     bool aborted = false;
+    bool inputOpen = false;
 };

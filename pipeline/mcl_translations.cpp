@@ -1,4 +1,4 @@
-#include "cli/mcl_translations.h"
+#include "pipeline/mcl_translations.h"
 
 #include "common/cp1252.h"
 #include "platform/mcl/mcl_library.h"

@@ -1,4 +1,4 @@
-#include "cli/error_text.h"
+#include "common/error_text.h"
 
 QString withFullStop(const QString& message) {
     if (!message.isEmpty() && message.back() > u'.')
