@@ -1,59 +1,77 @@
 #pragma once
 
+#include "app/FilenameEdit.h"
+#include "app/error_box.h"
 #include "app/save_dialog.h"
 #include "app/wMain.h"
-#include "fakes/fake_mcl.h"
-#include "null_libraries.h"
+#include "fakes/fake_acm.h"
+#include "fakes/fake_lame.h"
+#include "recorded_reads.h"
 
-#include <QString>
+#include <QListWidget>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <memory>
-#include <optional>
 #include <vector>
 
-// Answers the save dialog from a script and remembers what it was shown.
+// Answers the save dialog from a script (a null string or no answer cancels) and remembers what
+// it was shown.
 class ScriptedSaveDialog final : public SaveFileDialog {
 public:
-    // One answer per showing; a null string cancels.
     std::deque<QString> answers;
     std::vector<SaveDialogState> shown;
 
     std::optional<QString> execute(QWidget*, const SaveDialogState& state) override {
         shown.push_back(state);
-        if (answers.empty())
-            return std::nullopt;
-        const QString answer = answers.front();
-        answers.pop_front();
-        if (answer.isNull())
-            return std::nullopt;
-        return answer;
+        const QString answer = answers.empty() ? QString() : answers.front();
+        if (!answers.empty())
+            answers.pop_front();
+        return answer.isNull() ? std::nullopt : std::optional(answer);
     }
 };
 
-struct ShownBox {
-    QString caption;
-    QString text;
-};
-
-// A main window on a recording codec library, with the error boxes and the save dialog
-// observed instead of shown.
+// The main window on a recording codec library, with error boxes and the save dialog observed
+// instead of shown.
 class FormTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        setErrorBox([this](QWidget*, const QString& caption, const QString& text) {
+            boxes.push_back({caption, text});
+        });
+        form = std::make_unique<TMainForm>(ConversionLibraries{mcl, lame}, acm);
+        auto scripted = std::make_unique<ScriptedSaveDialog>();
+        dialog = scripted.get();
+        form->FilenameEdit1->setDialog(std::move(scripted));
+    }
+    void TearDown() override {
+        form.reset();
+        setErrorBox(nullptr);
+    }
 
-    // The progress log's lines, oldest first.
-    QStringList logLines() const;
-    QStringList sourceEntries() const;
-    void addSourceEntries(const QStringList& paths);
+    QStringList logLines() const {
+        QStringList lines;
+        for (int i = 0; i < form->lstProgress->count(); ++i)
+            lines << form->lstProgress->item(i)->text();
+        return lines;
+    }
+    QStringList sourceEntries() const {
+        QStringList entries;
+        for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i)
+            entries << form->ListView1->topLevelItem(i)->text(0);
+        return entries;
+    }
+    void addSourceEntries(const QStringList& paths) {
+        for (const QString& path : paths)
+            form->ListView1->addTopLevelItem(new QTreeWidgetItem(QStringList{path}));
+    }
 
     FakeMcl mcl;
-    NullLame lame;
-    NullAcm acm;
+    FakeLame lame;
+    FakeAcm acm;
     std::unique_ptr<TMainForm> form;
     ScriptedSaveDialog* dialog = nullptr;
-    std::vector<ShownBox> boxes;
+    std::vector<std::pair<QString, QString>> boxes; // caption, text
 };

@@ -1,0 +1,151 @@
+#include "app/recorded_reads.h"
+#include "cli/cli_options.h"
+#include "cli/cli_run.h"
+#include "cli/console_host.h"
+#include "cli/stop_signals.h"
+#include "common/exception.h"
+#include "fakes/fake_acm.h"
+#include "fakes/fake_lame.h"
+#include "pipeline/conversion_job.h"
+#include "pipeline/mp3_choices.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sstream>
+
+namespace {
+
+TEST(CliOptions, RefusesCommandLinesItCannotRun) {
+    const QStringList refused[] = {
+        {},
+        {"a.avi"},
+        {"-o", "out.mp3"},
+        {"a.avi", "-o"},
+        {"-o", "", "a.avi"},
+        {"--rate", "44000", "-o", "o", "a"},
+        {"--rate", "+44100", "-o", "o", "a"},
+        {"--rate=044100", "-o", "o", "a"},
+        {"--rate", "hoch", "-o", "o", "a"},
+        {"--bitrate", "192", "-o", "o", "a"},
+        {"-o", "o", "a", "--bitrate"},
+        {"--fast", "-o", "o", "a"},
+        {"--directshow=1", "-o", "o", "a"},
+    };
+    for (const QStringList& arguments : refused) {
+        const CliParseResult result = parseCliArguments(arguments);
+        EXPECT_EQ(result.kind, CliParseResult::UsageError) << arguments.join(' ').toStdString();
+        EXPECT_FALSE(result.error.isEmpty());
+    }
+    EXPECT_EQ(parseCliArguments({"-o", "x", "--help", "--bogus"}).kind, CliParseResult::Help);
+}
+
+TEST(CliOptions, TakesTheWindowsChoicesAnywhereWithItsDefaults) {
+    CliParseResult result =
+        parseCliArguments({"a.avi", "--directshow", "-o", "my out.wav", "--", "-b.avi"});
+    ASSERT_EQ(result.kind, CliParseResult::Run);
+    EXPECT_FALSE(result.options.internalDecoder);
+    EXPECT_EQ(result.options.destination, "my out.wav");
+    EXPECT_EQ(result.options.sources, QStringList({"a.avi", "-b.avi"}));
+    EXPECT_EQ(result.options.sampleRate, "44100");
+    EXPECT_EQ(result.options.bitRate, "128");
+    EXPECT_TRUE(parseCliArguments({"-o", "o", "a"}).options.internalDecoder);
+    for (const int rate : kMp3SampleRates) {
+        result = parseCliArguments({"--rate", QString::number(rate), "-o", "o", "a"});
+        EXPECT_EQ(result.options.sampleRate, QString::number(rate));
+    }
+    for (const int bitRate : kMp3BitRates) {
+        result = parseCliArguments({"--bitrate=" + QString::number(bitRate), "-o", "o", "a"});
+        EXPECT_EQ(result.options.bitRate, QString::number(bitRate));
+    }
+}
+
+class CliRun : public ::testing::Test {
+protected:
+    int run(const QStringList& arguments) {
+        return runCli(arguments, ConversionLibraries{mcl, lame}, acm, out, err);
+    }
+    QStringList outLines() const {
+        return QString::fromStdString(out.str()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+    FakeMcl mcl;
+    FakeLame lame;
+    FakeAcm acm;
+    std::ostringstream out;
+    std::ostringstream err;
+    QTemporaryDir dir;
+    const QString wav = dir.filePath("out.wav");
+};
+
+TEST_F(CliRun, HelpAndUsageErrorsTouchNothing) {
+    EXPECT_EQ(run({"--help"}), kExitCompleted);
+    EXPECT_EQ(QString::fromStdString(out.str()), cliUsageText());
+    EXPECT_TRUE(cliUsageText().startsWith("Aufruf: tavimo-cli"));
+    out.str({});
+    EXPECT_EQ(run({"--rate", "1", "-o", "x.wav", "a.avi"}), kExitUsage);
+    EXPECT_EQ(QString::fromStdString(err.str()), "Ungültige Samplefrequenz: 1\n" + cliUsageText());
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_TRUE(mcl.calls.empty());
+}
+
+TEST_F(CliRun, PrintsEveryLogLineAsTheWindowWouldShowIt) {
+    mcl.sources["/v/a.avi"] = {2, true};
+    mcl.sources["/v/b.avi"] = {0, true};
+    EXPECT_EQ(run({"-o", wav, "/v/a.avi", "/v/b.avi"}), kExitCompleted);
+    EXPECT_EQ(outLines(), QStringList({"Ausgabedatei OK", "Quelldatei öffnen OK",
+                                       "100000 Samples gelesen...", "200000 Samples gelesen...",
+                                       "200000 Samples gelesen...", "Quelldatei öffnen OK",
+                                       "0 Samples gelesen...", "Konvertierung beendet..."}));
+    EXPECT_TRUE(err.str().empty());
+    ASSERT_GT(mcl.calls.size(), 20u);
+    EXPECT_EQ(mcl.calls[19], "MclTranslate(Unknown error,Unbekannter Fehler)");
+    EXPECT_EQ(mcl.calls[20], "MclMpegInternalDecoder(-1)");
+    out.str({});
+    EXPECT_EQ(run({"--directshow", "-o", wav, "/v/a.avi"}), kExitCompleted);
+    EXPECT_EQ(mcl.callsStartingWith("MclMpegInternalDecoder").back(), "MclMpegInternalDecoder(0)");
+}
+
+TEST_F(CliRun, FailsWhenTheRunEndsWithoutItsCompletionLine) {
+    // The encoder that cannot start ends the MP3 road before the completion line.
+    lame.initResult = BE_ERR_INVALID_FORMAT;
+    EXPECT_EQ(run({"-o", dir.filePath("out.mp3"), "/v/a.avi"}), kExitFailed);
+    EXPECT_EQ(outLines(), QStringList{"Konnte LAME Encoder nicht initialisieren..."});
+    // A box message goes to standard error with its full stop.
+    mcl.sources["/v/a.avi"] = {5, true};
+    mcl.onRead = [](int) { throw EInOutError("Disk full"); };
+    EXPECT_EQ(run({"-o", wav, "/v/a.avi"}), kExitFailed);
+    EXPECT_EQ(err.str(), "Disk full.\n");
+}
+
+TEST_F(CliRun, AStopSignalActsAsTheStopButton) {
+    mcl.sources["/v/a.avi"] = {50, true};
+    installStopSignals();
+    mcl.onRead = [](int read) {
+        if (read == 2)
+            std::raise(SIGTERM);
+    };
+    EXPECT_EQ(run({"-o", wav, "/v/a.avi"}), kExitCompleted);
+    EXPECT_EQ(readsOf(mcl, "/v/a.avi"), 2);
+    EXPECT_EQ(mcl.callsStartingWith("MclAbort"), std::vector<std::string>{"MclAbort(0)"});
+    EXPECT_EQ(outLines().last(), "Konvertierung beendet...");
+    EXPECT_FALSE(takeStopSignal());
+}
+
+TEST(ConsoleHost, PrintsLinesAsAddedAndBoxesToStandardError) {
+    FakeAcm acm;
+    std::ostringstream out;
+    std::ostringstream err;
+    ConsoleHost host({}, acm, out, err);
+    host.showErrorMessage("Keine gültige WAV-Datei!!!!");
+    EXPECT_EQ(err.str(), "Keine gültige WAV-Datei!!!!\n");
+    for (int i = 0; i < 15; ++i)
+        host.AddProgressLine(QString::number(i));
+    host.TrimProgressLog();
+    EXPECT_EQ(host.log().size(), 10);
+    EXPECT_EQ(QString::fromStdString(out.str()).count(u'\n'), 15);
+}
+
+} // namespace
