@@ -85,13 +85,19 @@ TEST_F(SourceList, TheDialogKeepsItsFolderAndTheSameFileMayComeTwice) {
 }
 
 TEST_F(SourceList, DeleteRemovesTheSelectedEntriesAndKeepsTheOrder) {
-    addSourceEntries({"1", "2", "3", "4", "5"});
-    form->DeleteBtn->click(); // nothing selected
-    EXPECT_EQ(sourceEntries(), QStringList({"1", "2", "3", "4", "5"}));
-    form->ListView1->topLevelItem(1)->setSelected(true);
-    form->ListView1->topLevelItem(3)->setSelected(true);
-    form->DeleteBtn->click();
-    EXPECT_EQ(sourceEntries(), QStringList({"1", "3", "5"}));
+    const std::pair<std::vector<int>, QStringList> cases[] = {
+        {{}, {"1", "2", "3", "4", "5"}},
+        {{1, 3}, {"1", "3", "5"}},
+        {{1, 2}, {"1", "4", "5"}}, // neighbours: no entry may be skipped
+    };
+    for (const auto& [selected, kept] : cases) {
+        form->ListView1->clear();
+        addSourceEntries({"1", "2", "3", "4", "5"});
+        for (const int row : selected)
+            form->ListView1->topLevelItem(row)->setSelected(true);
+        form->DeleteBtn->click();
+        EXPECT_EQ(sourceEntries(), kept);
+    }
 }
 
 } // namespace
