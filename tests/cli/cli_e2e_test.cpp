@@ -32,15 +32,11 @@ Result runCli(const QStringList& arguments) {
     return result;
 }
 
-TEST(CliEndToEnd, UsageErrorsAndHelpPrintTheGermanUsage) {
-    for (const auto& [arguments, exitCode] : {std::pair<QStringList, int>{{}, 2},
-                                              {{"--bitrate", "320", "-o", "o.mp3", "a.avi"}, 2},
-                                              {{"--help"}, 0}}) {
-        const Result result = runCli(arguments);
-        EXPECT_EQ(result.exitCode, exitCode) << arguments.join(' ').toStdString();
-        const QString usage = exitCode == 0 ? result.out.join(u'\n') : result.err;
-        EXPECT_TRUE(usage.contains("Aufruf: tavimo-cli")) << usage.toStdString();
-    }
+TEST(CliEndToEnd, HelpSucceedsAndAUsageErrorFailsWithTheUsage) {
+    EXPECT_EQ(runCli({"--help"}).exitCode, 0);
+    const Result result = runCli({});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_TRUE(result.err.contains("Aufruf: tavimo-cli")) << result.err.toStdString();
 }
 
 TEST(CliEndToEnd, JoinsRealSourcesIntoOneWavOrMp3File) {
