@@ -116,4 +116,20 @@ TEST_F(MainForm, ShowsTheWavBoxWithoutACaptionOrAddedStop) {
     EXPECT_EQ(boxes, (decltype(boxes){{"", "Keine gültige WAV-Datei!!!!"}}));
 }
 
+TEST_F(MainForm, DeleteRemovesTheSelectedEntriesAndKeepsTheOrder) {
+    const std::pair<std::vector<int>, QStringList> cases[] = {
+        {{}, {"1", "2", "3", "4", "5"}},
+        {{1, 3}, {"1", "3", "5"}},
+        {{1, 2}, {"1", "4", "5"}}, // neighbours: no entry may be skipped
+    };
+    for (const auto& [selected, kept] : cases) {
+        form->ListView1->clear();
+        addSourceEntries({"1", "2", "3", "4", "5"});
+        for (const int row : selected)
+            form->ListView1->topLevelItem(row)->setSelected(true);
+        form->DeleteBtn->click();
+        EXPECT_EQ(sourceEntries(), kept);
+    }
+}
+
 } // namespace

@@ -71,33 +71,13 @@ TEST_F(SourceList, AddsTheSelectedFilesButNotFoldersInListOrderAfterTheEntries) 
     EXPECT_EQ(sourceEntries(), expected);
 }
 
-TEST_F(SourceList, CancelAddsNothing) {
+TEST_F(SourceList, CancelAndEmptySelectionsAddNothingAndTheSameFileMayComeTwice) {
     addThroughDialog({"a.mpg", "b.AVI"}, dialogForm->BitBtnXP2);
-    EXPECT_TRUE(sourceEntries().isEmpty());
-}
-
-TEST_F(SourceList, TheDialogKeepsItsFolderAndTheSameFileMayComeTwice) {
     addThroughDialog({}, dialogForm->BitBtnXP1);
     EXPECT_TRUE(sourceEntries().isEmpty());
-    addThroughDialog({"e.vob"}, dialogForm->BitBtnXP1);
+    addThroughDialog({"e.vob"}, dialogForm->BitBtnXP1); // the dialog kept its folder
     addThroughDialog({"e.vob"}, dialogForm->BitBtnXP1);
     EXPECT_EQ(sourceEntries(), QStringList({videos.filePath("e.vob"), videos.filePath("e.vob")}));
-}
-
-TEST_F(SourceList, DeleteRemovesTheSelectedEntriesAndKeepsTheOrder) {
-    const std::pair<std::vector<int>, QStringList> cases[] = {
-        {{}, {"1", "2", "3", "4", "5"}},
-        {{1, 3}, {"1", "3", "5"}},
-        {{1, 2}, {"1", "4", "5"}}, // neighbours: no entry may be skipped
-    };
-    for (const auto& [selected, kept] : cases) {
-        form->ListView1->clear();
-        addSourceEntries({"1", "2", "3", "4", "5"});
-        for (const int row : selected)
-            form->ListView1->topLevelItem(row)->setSelected(true);
-        form->DeleteBtn->click();
-        EXPECT_EQ(sourceEntries(), kept);
-    }
 }
 
 } // namespace
