@@ -213,25 +213,6 @@ TEST(ConvertorSlot, NonPcmExtraDataBeyond111BytesIsRefusedBeforeAnyCall) {
     }
 }
 
-TEST(ConvertorStorage, StoredPropertiesRoundTripByteForByte) {
-    FakeAcm acm;
-    TACMConvertor source(acm);
-    source.ACMFormatIn = patterned(1);
-    source.ACMFormatOut = patterned(90);
-    source.SetInputBufferSize(16384);
-    for (const bool realTime : {false, true}) {
-        source.SetUseRealTime(realTime);
-        const ACMConvertorProperties stored = source.storeProperties();
-        EXPECT_EQ(stored.UseRealTime.has_value(), realTime); // stored only when true
-        TACMConvertor copy(acm);
-        copy.loadProperties(stored);
-        EXPECT_EQ(bytes(copy.ACMFormatIn), bytes(source.ACMFormatIn));
-        EXPECT_EQ(bytes(copy.ACMFormatOut), bytes(source.ACMFormatOut));
-        EXPECT_EQ(copy.InputBufferSize(), 16384u);
-        EXPECT_EQ(copy.UseRealTime(), realTime);
-    }
-}
-
 TEST(ConvertorStorage, RefusesWhatTheSlotCannotTakeAndKeepsTheRecord) {
     const auto stored = [](std::uint32_t count, int dataBytes) {
         QByteArray data(4, '\0');
@@ -254,7 +235,7 @@ TEST(ConvertorStorage, RefusesWhatTheSlotCannotTakeAndKeepsTheRecord) {
     }
 }
 
-TEST(ConvertorStorage, WavToWavHasItsFixedValues) {
+TEST(ConvertorStorage, WavToWavAndAnyRecordsRoundTripByteForByte) {
     const ACMConvertorProperties d = wavToWavDescription();
     EXPECT_EQ(d.InputBufferSize, 2048u);
     EXPECT_FALSE(d.UseRealTime.has_value());
@@ -273,6 +254,19 @@ TEST(ConvertorStorage, WavToWavHasItsFixedValues) {
     EXPECT_EQ(wavtowav.storeProperties().ACMFormatIn, d.ACMFormatIn);
     EXPECT_EQ(wavtowav.storeProperties().ACMFormatOut, d.ACMFormatOut);
     EXPECT_TRUE(acm.calls.empty());
+
+    wavtowav.ACMFormatIn = patterned(1);
+    wavtowav.ACMFormatOut = patterned(90);
+    for (const bool realTime : {false, true}) {
+        wavtowav.SetUseRealTime(realTime);
+        const ACMConvertorProperties stored = wavtowav.storeProperties();
+        EXPECT_EQ(stored.UseRealTime.has_value(), realTime); // stored only when true
+        TACMConvertor copy(acm);
+        copy.loadProperties(stored);
+        EXPECT_EQ(bytes(copy.ACMFormatIn), bytes(wavtowav.ACMFormatIn));
+        EXPECT_EQ(bytes(copy.ACMFormatOut), bytes(wavtowav.ACMFormatOut));
+        EXPECT_EQ(copy.UseRealTime(), realTime);
+    }
 }
 
 } // namespace
