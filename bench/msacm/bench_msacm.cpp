@@ -3,6 +3,7 @@
 // 128 kbit/s stereo, quality 2. The conversion must stay under 2% of the encoding.
 
 #include "acm/ACMConvertor.h"
+#include "bench/msacm/stage_loop.h"
 #include "platform/msacm/swr_acm.h"
 
 #include <lame/lame.h>
@@ -64,36 +65,11 @@ double convert(const std::vector<std::int16_t>& source, std::vector<std::uint8_t
     const double start = cpuSeconds();
     convertor.SetInputBufferSize(convertor.ACMFormatIn.header.nBlockAlign << 12);
     convertor.SetActive(true);
-    const auto* data = reinterpret_cast<const std::uint8_t*>(source.data());
-    std::int64_t remaining = static_cast<std::int64_t>(source.size() * 2);
-    std::size_t position = 0;
-    bool first = true;
-    ACMSTREAMHEADER& header = convertor.StreamHeader;
-    while (remaining > 0) {
-        std::uint32_t length = convertor.InputBufferSize();
-        bool last = false;
-        if (remaining < length) {
-            length = static_cast<std::uint32_t>(remaining);
-            last = true;
-        }
-        std::memcpy(convertor.InputBuffer.get(), data + position, length);
-        position += length;
-        remaining -= length;
-        header.cbSrcLength = header.cbSrcLengthUsed = length;
-        const DWORD flags = last ? ACM_STREAMCONVERTF_END : first ? ACM_STREAMCONVERTF_START : 0;
-        convertor.CheckAcmResult("acmStreamConvert:",
-                                 acm.acmStreamConvert(convertor.StreamHandle, &header, flags));
-        if (header.cbSrcLengthUsed != length && header.cbSrcLengthUsed != 0) {
-            position -= length - header.cbSrcLengthUsed;
-            remaining += length - header.cbSrcLengthUsed;
-        }
-        if (out)
-            out->insert(out->end(), convertor.OutputBuffer.get(),
-                        convertor.OutputBuffer.get() + header.cbDstLengthUsed);
-        first = false;
-    }
-    header.cbSrcLength = convertor.InputBufferSize();
-    convertor.CheckAcmResult("acmStreamReset", acm.acmStreamReset(convertor.StreamHandle, 0));
+    convertLikeTheStage(convertor, reinterpret_cast<const std::uint8_t*>(source.data()),
+                        source.size() * 2, [out](const std::uint8_t* bytes, std::uint32_t length) {
+                            if (out)
+                                out->insert(out->end(), bytes, bytes + length);
+                        });
     convertor.SetActive(false);
     return cpuSeconds() - start;
 }
