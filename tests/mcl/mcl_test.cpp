@@ -17,36 +17,35 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
+// Each fixture's file name and, for a video with one sine, its frequency and audio options.
+const std::pair<const char*, const char*> recipes[] = {
+    {"Tonspur äöüß.mp4", "440 -c:a aac -ar 48000 -ac 2 -movflags +faststart"},
+    {"mp3.avi", "1000 -c:a libmp3lame -ar 44100 -ac 1"},
+    {"mp2.mpg", "700 -c:a mp2 -ar 48000 -ac 2"},
+    {"ac3.vob", nullptr},
+    {"pcm.avi", "550 -c:a pcm_s16le -ar 48000 -ac 2"},
+    {"mute.avi", "440 -an"},
+    {"empty.avi", nullptr},
+    {"text.avi", nullptr},
+    {"truncated.mp4", nullptr},
+    {"changing.mp2", nullptr}};
+
 bool make(Fixture fixture, const QString& path) {
     const auto ffmpeg = [&](const QString& args) {
         return media::runFfmpeg(args.split(' ') << path);
     };
-    // A 3 s video with a sine of `tone` Hz; `audio` sets the codec, rate and channels.
-    const auto video = [&](int tone, const QString& audio) {
-        return ffmpeg(QStringLiteral("-f lavfi -i testsrc=size=64x48:rate=25:duration=3 -f lavfi "
-                                     "-i sine=f=%1:r=48000:d=3 -shortest %2")
-                          .arg(tone)
-                          .arg(audio));
-    };
+    const QString video = "-f lavfi -i testsrc=size=64x48:rate=25:duration=3";
+    if (const char* sine = recipes[int(fixture)].second)
+        return ffmpeg(video + " -f lavfi -i sine=r=48000:d=3:f=" + sine);
     switch (fixture) {
-    case Fixture::AacMp4:
-        return video(440, "-c:a aac -ar 48000 -ac 2 -movflags +faststart");
-    case Fixture::Mp3Avi:
-        return video(1000, "-c:a libmp3lame -ar 44100 -ac 1");
-    case Fixture::Mp2Mpg:
-        return video(700, "-c:a mp2 -ar 48000 -ac 2");
-    case Fixture::PcmAvi:
-        return video(550, "-c:a pcm_s16le -ar 48000 -ac 2");
     case Fixture::Ac3Vob: {
-        QString args = "-f lavfi -i testsrc=size=64x48:rate=25:duration=3";
+        QString args = video;
         for (int f : {300, 500, 700, 60, 900, 1100})
             args += QStringLiteral(" -f lavfi -i sine=f=%1:d=3:r=48000").arg(f);
         return ffmpeg(args + " -filter_complex [1][2][3][4][5][6]join=inputs=6:channel_layout="
                              "5.1(side):map=0.0-FL|1.0-FR|2.0-FC|3.0-LFE|4.0-SL|5.0-SR[a] -map 0:v "
                              "-map [a] -c:v mpeg2video -c:a ac3 -b:a 448k -f vob");
     }
-    case Fixture::NoAudio:
-        return ffmpeg("-f lavfi -i testsrc=size=64x48:duration=1");
     case Fixture::Empty:
         return writeFile(path, {});
     case Fixture::TextAvi:
@@ -66,8 +65,9 @@ bool make(Fixture fixture, const QString& path) {
         }
         return writeFile(path, both);
     }
+    default:
+        return false;
     }
-    return false;
 }
 
 } // namespace
@@ -78,12 +78,9 @@ QByteArray readFile(const std::string& path) {
 }
 
 std::string MclTest::path(Fixture fixture) {
-    static const char* const names[] = {"Tonspur äöüß.mp4", "mp3.avi",     "mp2.mpg",   "ac3.vob",
-                                        "pcm.avi",          "mute.avi",    "empty.avi", "text.avi",
-                                        "truncated.mp4",    "changing.mp2"};
     auto& name = made[fixture];
     if (name.empty()) {
-        name = file(names[static_cast<int>(fixture)]);
+        name = file(recipes[int(fixture)].first);
         EXPECT_TRUE(make(fixture, QString::fromStdString(name))) << name;
     }
     return name;

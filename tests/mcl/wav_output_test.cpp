@@ -23,35 +23,32 @@ void expectWav(const std::string& path, quint32 rate, quint16 channels) {
     EXPECT_EQ(b.left(44), header(rate, channels, quint32(b.size() - 44))) << path;
 }
 
-class WavOutputTest : public MclTest {
-protected:
-    // The conversion job's WAV road: every source in 100000-frame blocks into one file.
-    void convert(const std::vector<std::string>& sources, const std::string& out) {
-        const MclHandle output = mcl.MclCreate(), sound = mcl.MclSndCreate();
-        mcl.MclAudioSetFileName(output, out.c_str());
-        for (const std::string& source : sources) {
-            const MclHandle input = mcl.MclReadOpen(source.c_str(), 0, 0, 0);
-            for (std::int64_t at = 0, read = 0; read == 0; at += 100000) {
-                read = mcl.MclReadSound(input, at, 100000, sound);
-                EXPECT_EQ(mcl.MclWriteSound(output, sound), 0);
-            }
-            mcl.MclReadClose(input);
+// The conversion job's WAV road: every source in 100000-frame blocks into one file.
+void convert(FfmpegMcl& mcl, const std::vector<std::string>& sources, const std::string& out) {
+    const MclHandle output = mcl.MclCreate(), sound = mcl.MclSndCreate();
+    mcl.MclAudioSetFileName(output, out.c_str());
+    for (const std::string& source : sources) {
+        const MclHandle input = mcl.MclReadOpen(source.c_str(), 0, 0, 0);
+        for (std::int64_t at = 0, read = 0; read == 0; at += 100000) {
+            read = mcl.MclReadSound(input, at, 100000, sound);
+            EXPECT_EQ(mcl.MclWriteSound(output, sound), 0);
         }
-        mcl.MclSndFree(sound);
-        EXPECT_EQ(mcl.MclWriteClose(output), 0);
-        mcl.MclFree(output);
+        mcl.MclReadClose(input);
     }
-};
+    mcl.MclSndFree(sound);
+    EXPECT_EQ(mcl.MclWriteClose(output), 0);
+    mcl.MclFree(output);
+}
 
 // The first block fixes the format; later sources are converted to it, losing nothing of the
 // converted stretch (the resampler is flushed at the change) and without clicks.
-TEST_F(WavOutputTest, SourcesOfOtherFormatsJoinConvertedToTheFirst) {
+TEST_F(MclTest, WavSourcesOfOtherFormatsJoinConvertedToTheFirst) {
     for (const auto& [first, second, rate, channels, secondTone] :
          {std::tuple{Fixture::AacMp4, Fixture::Mp3Avi, 48000, 2, 1000.0},
           {Fixture::Mp3Avi, Fixture::AacMp4, 44100, 1, 440.0}}) {
         SCOPED_TRACE(rate);
         const media::Pcm a = readAll(path(first)).pcm, b = readAll(path(second)).pcm;
-        convert({path(first), path(second), path(first)}, file("joined.wav"));
+        convert(mcl, {path(first), path(second), path(first)}, file("joined.wav"));
         expectWav(file("joined.wav"), rate, channels);
         const media::Pcm wav = media::readWav(QString::fromStdString(file("joined.wav")));
         EXPECT_NEAR(double(wav.frames() - 2 * a.frames()), double(b.frames()) * rate / b.rate, 2.0);
@@ -65,7 +62,7 @@ TEST_F(WavOutputTest, SourcesOfOtherFormatsJoinConvertedToTheFirst) {
 
 // Naming the file creates (or empties) it at once; a closed handle takes the next name, and
 // freeing completes a file still open. Without blocks a file holds the default header.
-TEST_F(WavOutputTest, FileIsCreatedAtOnceEmptiedAndTheHandleTakesTheNextName) {
+TEST_F(MclTest, WavFileIsCreatedAtOnceEmptiedAndTheHandleTakesTheNextName) {
     const std::string reserved = file("Ausgabe für Jürgen.wav"), next = file("zweite.wav");
     QFile f(QString::fromStdString(reserved));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(QByteArray(5000, 'x')) == 5000);
@@ -81,7 +78,7 @@ TEST_F(WavOutputTest, FileIsCreatedAtOnceEmptiedAndTheHandleTakesTheNextName) {
     EXPECT_EQ(readFile(next), header(44100, 2, 0));
 }
 
-TEST_F(WavOutputTest, WritesThatWouldPassTheSizeLimitAreRefusedAndTheFileStaysValid) {
+TEST_F(MclTest, WavWritesThatWouldPassTheSizeLimitAreRefusedAndTheFileStaysValid) {
     FfmpegMcl limited(100000); // stands for the 4 GiB a RIFF size can count
     const MclHandle output = limited.MclCreate(), sound = limited.MclSndCreate();
     limited.MclAudioSetFileName(output, file("limited.wav").c_str());
@@ -99,7 +96,7 @@ TEST_F(WavOutputTest, WritesThatWouldPassTheSizeLimitAreRefusedAndTheFileStaysVa
 }
 
 // A job-sized block is written at once; a small one waits in the buffer until the close.
-TEST_F(WavOutputTest, FullDiskFailsTheWriteOrTheClose) {
+TEST_F(MclTest, WavFullDiskFailsTheWriteOrTheClose) {
     if (!QFileInfo::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full here";
     for (const auto& [frames, writeResult] : {std::pair{100000, -1}, {10, 0}}) {
