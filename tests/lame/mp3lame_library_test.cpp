@@ -1,3 +1,4 @@
+#include "fakes/fake_lame.h"
 #include "pipeline/encoder_stream.h"
 #include "pipeline/output_file.h"
 #include "platform/lame/mp3lame_library.h"
@@ -10,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <numbers>
 
 namespace {
@@ -24,17 +24,12 @@ std::vector<std::int16_t> stereoSines(double seconds) {
     return pcm;
 }
 
+// The record the program's stream hands the encoder for 44100 Hz at 128 kbit/s.
 BE_CONFIG config() {
-    BE_CONFIG c;
-    std::memset(&c, 0, sizeof c);
-    c.dwConfig = BE_CONFIG_LAME;
-    c.dwStructVersion = 1;
-    c.dwStructSize = sizeof c;
-    c.dwSampleRate = c.dwReSampleRate = 44100;
-    c.dwBitrate = c.dwMaxBitrate = 128;
-    c.nPreset = 2;
-    c.bCopyright = c.bOriginal = -1;
-    return c;
+    FakeLame fake;
+    OutputFile file;
+    EncoderStream(fake, file).InitEncoderStream(44100, 128);
+    return *fake.config;
 }
 
 // The handle of a new stream, 0 when refused.
