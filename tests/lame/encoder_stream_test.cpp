@@ -8,313 +8,136 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <cstring>
 #include <numeric>
+#include <sstream>
 
 namespace {
 
-class EncoderStreamTest : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        ASSERT_TRUE(file.create(path()));
-    }
-
-    QString path() const { return dir.filePath("out.mp3"); }
-
-    QByteArray written() {
-        file.close();
-        QFile f(path());
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-        return f.readAll();
-    }
-
-    QByteArray producedByFake() const {
-        const auto bytes = lame.produced();
-        return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-    }
-
-    static std::vector<std::int16_t> ramp(std::size_t samples) {
-        std::vector<std::int16_t> pcm(samples);
-        std::iota(pcm.begin(), pcm.end(), std::int16_t(1));
-        return pcm;
-    }
-
-    QTemporaryDir dir;
-    OutputFile file;
+TEST(EncoderStream, ConfigurationAsTheEncoderExpectsIt) {
     FakeLame lame;
-    std::unique_ptr<EncoderStream> stream = std::make_unique<EncoderStream>(lame, file);
-};
-
-// --- Opening ------------------------------------------------------------------------------
-
-TEST_F(EncoderStreamTest, ConfigurationIsFilledAsTheEncoderExpects) {
-    ASSERT_TRUE(stream->InitEncoderStream(22050, 64));
+    OutputFile file;
+    ASSERT_TRUE(EncoderStream(lame, file).InitEncoderStream(22050, 64));
+    BE_CONFIG expected;
+    std::memset(&expected, 0, sizeof expected); // every field not named here stays zero
+    expected.dwConfig = 256;
+    expected.dwStructVersion = 1;
+    expected.dwStructSize = 332;
+    expected.dwSampleRate = 44100;
+    expected.dwReSampleRate = 22050;
+    expected.dwBitrate = expected.dwMaxBitrate = 64;
+    expected.nPreset = 2;
+    expected.dwMpegVersion = 1;
+    expected.bCopyright = expected.bOriginal = -1;
     ASSERT_TRUE(lame.config);
-    const BE_CONFIG& c = *lame.config;
-    EXPECT_EQ(256u, c.dwConfig);
-    EXPECT_EQ(1u, c.dwStructVersion);
-    EXPECT_EQ(332u, c.dwStructSize);
-    EXPECT_EQ(44100u, c.dwSampleRate);
-    EXPECT_EQ(22050u, c.dwReSampleRate);
-    EXPECT_EQ(0, c.nMode);
-    EXPECT_EQ(64u, c.dwBitrate);
-    EXPECT_EQ(64u, c.dwMaxBitrate);
-    EXPECT_EQ(2, c.nPreset);
-    EXPECT_EQ(1u, c.dwMpegVersion);
-    EXPECT_EQ(0u, c.dwPsyModel);
-    EXPECT_EQ(0u, c.dwEmphasis);
-    EXPECT_EQ(0, c.bPrivate);
-    EXPECT_EQ(0, c.bCRC);
-    EXPECT_EQ(-1, c.bCopyright);
-    EXPECT_EQ(-1, c.bOriginal);
-    EXPECT_EQ(0, c.bWriteVBRHeader);
-    EXPECT_EQ(0, c.bEnableVBR);
-    EXPECT_EQ(0, c.nVBRQuality);
-    // Everything after nVBRQuality stays as zero-filled.
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&c);
-    for (std::size_t i = offsetof(BE_CONFIG, dwVbrAbr_bps); i < sizeof c; ++i)
-        ASSERT_EQ(0, bytes[i]) << "byte " << i;
-    EXPECT_EQ("beInitStream(22050,64)", lame.joined());
+    EXPECT_EQ(0, std::memcmp(&expected, &*lame.config, sizeof expected));
 }
 
-TEST_F(EncoderStreamTest, OpeningTakesSizesAndHandleAndZeroesTheBuffer) {
-    lame.samplesPerChunk = 1152;
-    lame.bufferSize = 7920;
-    lame.handle = 42;
-    ASSERT_TRUE(stream->InitEncoderStream(44100, 128));
-    EXPECT_EQ(42u, stream->EncoderHandle);
-    EXPECT_EQ(1152u, stream->SamplesPerChunk);
-    EXPECT_EQ(7920u, stream->Mp3BufferSize);
-    ASSERT_TRUE(stream->Mp3Buffer);
-    for (std::uint32_t i = 0; i < stream->Mp3BufferSize; ++i)
-        ASSERT_EQ(0, stream->Mp3Buffer[i]);
-}
-
-TEST_F(EncoderStreamTest, RefusedOpeningAllocatesNothingAndCallsNothingElse) {
-    lame.initResult = BE_ERR_INVALID_FORMAT_PARAMETERS;
-    EXPECT_FALSE(stream->InitEncoderStream(48000, 8));
-    EXPECT_FALSE(stream->Mp3Buffer);
-    stream.reset();
-    EXPECT_EQ("beInitStream(48000,8)", lame.joined());
-    EXPECT_TRUE(written().isEmpty());
-}
-
-// A stream that cannot take one stereo frame per call could not be fed; it is closed again.
-TEST_F(EncoderStreamTest, StreamWithoutRoomForAFrameIsClosedAndRefused) {
-    for (const auto& [samples, size] : {std::pair{0u, 8640u}, {1u, 8640u}, {2304u, 0u}}) {
-        FakeLame fake;
-        fake.samplesPerChunk = samples;
-        fake.bufferSize = size;
-        EncoderStream s(fake, file);
-        EXPECT_FALSE(s.InitEncoderStream(44100, 128));
-        EXPECT_FALSE(s.Mp3Buffer);
-        EXPECT_EQ("beInitStream(44100,128) beCloseStream(7)", fake.joined());
-    }
-}
-
-// --- Encoding -----------------------------------------------------------------------------
-
-struct ChunkCase {
-    const char* name;
-    std::uint32_t samplesPerChunk;
-    std::uint32_t byteCount;
-    std::vector<std::uint32_t> calls; // samples of each beEncodeChunk call
+struct Fake {
+    BE_ERR initResult = BE_ERR_SUCCESSFUL;
+    std::uint32_t samplesPerChunk = 2304, bufferSize = 8640, encodeBytes = 0; // 0: samples / 8
+    int failEncodeCall = 0;
+    std::uint32_t flushBytes = 100;
+    bool failFlush = false, failClose = false;
+    const char* path = nullptr; // default: a fresh file
 };
 
-class EncodeChunkTable : public EncoderStreamTest, public testing::WithParamInterface<ChunkCase> {};
+constexpr int Finish = -1;
 
-TEST_P(EncodeChunkTable, PassesSamplesInPiecesAndWritesEveryPiece) {
-    const ChunkCase& c = GetParam();
-    lame.samplesPerChunk = c.samplesPerChunk;
-    ASSERT_TRUE(stream->InitEncoderStream(44100, 128));
-    const auto pcm = ramp(c.byteCount / 2 + 1);
-    stream->EncodeChunk(pcm.data(), c.byteCount);
-
-    std::string expected = "beInitStream(44100,128)";
-    for (const auto samples : c.calls)
-        expected += " beEncodeChunk(7," + std::to_string(samples) + ")";
-    EXPECT_EQ(expected, lame.joined());
-    EXPECT_EQ(std::vector<std::int16_t>(pcm.begin(), pcm.begin() + c.byteCount / 2), lame.received);
-    EXPECT_EQ(producedByFake(), written());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Blocks, EncodeChunkTable,
-    testing::Values(
-        ChunkCase{"empty", 2304, 0, {0}}, ChunkCase{"one byte", 2304, 1, {0}},
-        ChunkCase{"one frame", 2304, 4, {2}}, ChunkCase{"odd byte dropped", 2304, 7, {3}},
-        ChunkCase{"exactly one chunk", 2304, 4608, {2304}},
-        ChunkCase{"one frame more", 2304, 4612, {2304, 2}},
-        ChunkCase{"stage block", 2304, 16384, {2304, 2304, 2304, 1280}},
-        ChunkCase{"MPEG-2 chunk", 1152, 16384, {1152, 1152, 1152, 1152, 1152, 1152, 1152, 128}},
-        ChunkCase{"odd chunk keeps frames whole", 1153, 4620, {1152, 1152, 6}}),
-    [](const auto& test) {
-        std::string name = test.param.name;
-        for (auto& ch : name)
-            ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-        return name;
-    });
-
-TEST_F(EncoderStreamTest, BufferIsReusedForEveryCall) {
-    ASSERT_TRUE(stream->InitEncoderStream(44100, 128));
-    const auto* buffer = stream->Mp3Buffer.get();
-    const auto pcm = ramp(20000);
-    for (int i = 0; i < 5; ++i)
-        stream->EncodeChunk(pcm.data(), 40000);
-    EXPECT_EQ(buffer, stream->Mp3Buffer.get());
-    EXPECT_EQ(producedByFake(), written());
-}
-
-TEST_F(EncoderStreamTest, FailedEncodingClosesTheStreamThenRaises) {
-    ASSERT_TRUE(stream->InitEncoderStream(44100, 128));
-    const auto pcm = ramp(4608);
-    stream->EncodeChunk(pcm.data(), 400);
-    const QByteArray before = producedByFake();
-    lame.failEncodeCall = 2;
-    try {
-        stream->EncodeChunk(pcm.data(), 400);
-        FAIL() << "no error";
-    } catch (const EInOutError&) {
-        FAIL() << "an input/output error instead of the encoder's";
-    } catch (const Exception& e) {
-        EXPECT_STREQ("Fehler beim MP3 Codieren", e.what());
-    }
-    stream.reset();
-    EXPECT_EQ("beInitStream(44100,128) beEncodeChunk(7,200) beEncodeChunk(7,200) beCloseStream(7)",
-              lame.joined());
-    EXPECT_EQ(before, written());
-}
-
-TEST_F(EncoderStreamTest, FailureInTheMiddleOfASplitBlockKeepsTheEarlierPieces) {
-    ASSERT_TRUE(stream->InitEncoderStream(44100, 128));
-    lame.failEncodeCall = 3;
-    const auto pcm = ramp(8192);
-    EXPECT_THROW(stream->EncodeChunk(pcm.data(), 16384), Exception);
-    EXPECT_EQ("beInitStream(44100,128) beEncodeChunk(7,2304) beEncodeChunk(7,2304) "
-              "beEncodeChunk(7,2304) beCloseStream(7)",
-              lame.joined());
-    EXPECT_EQ(producedByFake(), written());
-    EXPECT_EQ(2 * 2304 / 8, written().size());
-}
-
-TEST_F(EncoderStreamTest, EncoderClaimingMoreThanTheBufferIsAFailure) {
-    lame.bufferSize = 100;
-    lame.encodeBytes = [](std::uint32_t) { return 101u; };
-    ASSERT_TRUE(stream->InitEncoderStream(44100, 128));
-    const auto pcm = ramp(4);
-    EXPECT_THROW(stream->EncodeChunk(pcm.data(), 8), Exception);
-    EXPECT_EQ("beInitStream(44100,128) beEncodeChunk(7,4) beCloseStream(7)", lame.joined());
-    EXPECT_TRUE(written().isEmpty());
-}
-
-TEST_F(EncoderStreamTest, EncodingAClosedStreamRaisesWithoutACall) {
-    ASSERT_TRUE(stream->InitEncoderStream(44100, 128));
-    stream->FinishEncoderStream();
-    lame.calls.clear();
-    const auto pcm = ramp(4);
-    EXPECT_THROW(stream->EncodeChunk(pcm.data(), 8), Exception);
-    EXPECT_TRUE(lame.calls.empty());
-}
-
-// --- Finishing ----------------------------------------------------------------------------
-
-TEST_F(EncoderStreamTest, WholeRunCallsInOrderAndAppendsTheFlush) {
-    ASSERT_TRUE(stream->InitEncoderStream(44100, 128));
-    const auto pcm = ramp(2304);
-    stream->EncodeChunk(pcm.data(), 4608);
-    stream->EncodeChunk(pcm.data(), 16);
-    stream->FinishEncoderStream();
-    EXPECT_FALSE(stream->Mp3Buffer);
-    stream.reset();
-    EXPECT_EQ("beInitStream(44100,128) beEncodeChunk(7,2304) beEncodeChunk(7,8) "
-              "beDeinitStream(7) beCloseStream(7)",
-              lame.joined());
-    const QByteArray out = written();
-    EXPECT_EQ(producedByFake(), out);
-    EXPECT_EQ(2304 / 8 + 1 + 100, out.size());
-}
-
-TEST_F(EncoderStreamTest, RunWithoutSamplesHoldsOnlyTheFlush) {
-    ASSERT_TRUE(stream->InitEncoderStream(44100, 128));
-    stream->FinishEncoderStream();
-    EXPECT_EQ("beInitStream(44100,128) beDeinitStream(7) beCloseStream(7)", lame.joined());
-    EXPECT_EQ(100, written().size());
-}
-
-TEST_F(EncoderStreamTest, FlushOfNothingWritesNothingAndStillCloses) {
-    lame.flushBytes = 0;
-    ASSERT_TRUE(stream->InitEncoderStream(44100, 128));
-    stream->FinishEncoderStream();
-    EXPECT_EQ("beInitStream(44100,128) beDeinitStream(7) beCloseStream(7)", lame.joined());
-    EXPECT_TRUE(written().isEmpty());
-}
-
-TEST_F(EncoderStreamTest, FailedFlushClosesTheStreamThenRaises) {
-    ASSERT_TRUE(stream->InitEncoderStream(44100, 128));
-    const auto pcm = ramp(64);
-    stream->EncodeChunk(pcm.data(), 128);
-    lame.deinitResult = BE_ERR_INVALID_HANDLE;
-    try {
-        stream->FinishEncoderStream();
-        FAIL() << "no error";
-    } catch (const Exception& e) {
-        EXPECT_STREQ("Echec à la sortie", e.what());
-    }
-    stream.reset();
-    EXPECT_EQ("beInitStream(44100,128) beEncodeChunk(7,64) beDeinitStream(7) beCloseStream(7)",
-              lame.joined());
-    EXPECT_EQ(8, written().size());
-}
-
-TEST_F(EncoderStreamTest, OpenStreamIsClosedWhenDropped) {
-    ASSERT_TRUE(stream->InitEncoderStream(44100, 128));
-    const auto pcm = ramp(4);
-    stream->EncodeChunk(pcm.data(), 8);
-    lame.closeResult = BE_ERR_INVALID_HANDLE; // a failing close must not escape
-    stream.reset();
-    EXPECT_EQ("beInitStream(44100,128) beEncodeChunk(7,4) beCloseStream(7)", lame.joined());
-}
-
-// --- Writing fails ------------------------------------------------------------------------
-
-class EncoderStreamDiskFull : public testing::Test {
-protected:
-    void SetUp() override {
-        if (!file.create("/dev/full"))
-            GTEST_SKIP() << "no /dev/full";
-    }
-    OutputFile file;
-    FakeLame lame;
-};
-
-TEST_F(EncoderStreamDiskFull, WriteOfAChunkRaisesDiskFullAndClosesTheStream) {
-    // More than the file's own buffer, so the bytes reach the disk within the call.
-    lame.bufferSize = 4 * 1024 * 1024;
-    lame.encodeBytes = [](std::uint32_t) { return 4u * 1024 * 1024; };
-    EncoderStream stream(lame, file);
-    ASSERT_TRUE(stream.InitEncoderStream(44100, 128));
-    const std::int16_t pcm[2] = {1, 2};
-    try {
-        stream.EncodeChunk(pcm, 4);
-        FAIL() << "no error";
-    } catch (const EInOutError& e) {
-        EXPECT_STREQ("Disk full", e.what());
-    }
-    EXPECT_EQ("beInitStream(44100,128) beEncodeChunk(7,2) beCloseStream(7)", lame.joined());
-}
-
-TEST_F(EncoderStreamDiskFull, BufferedBytesRaiseDiskFullWhenTheFileIsClosed) {
-    EncoderStream stream(lame, file);
-    ASSERT_TRUE(stream.InitEncoderStream(44100, 128));
-    const std::int16_t pcm[2] = {1, 2};
-    stream.EncodeChunk(pcm, 4);
-    stream.FinishEncoderStream();
-    try {
-        file.close();
-        FAIL() << "no error";
-    } catch (const EInOutError& e) {
-        EXPECT_STREQ("Disk full", e.what());
+// A run: open, then each op (a byte count to encode, or Finish), until the first error; then
+// the stream is dropped and the file closed. `calls` abbreviates what follows beInitStream:
+// E<samples> beEncodeChunk, D beDeinitStream, C beCloseStream.
+TEST(EncoderStream, Runs) {
+    const char *Enc = "Fehler beim MP3 Codieren", *Full = "input/output: Disk full",
+               *Dev = "/dev/full";
+    const std::uint32_t Big = 1 << 22;
+    const struct {
+        const char* name;
+        Fake fake;
+        std::vector<int> ops;
+        const char* error;
+        const char* calls;
+        qsizetype bytes; // written, in the order produced
+    } cases[] = {
+        {"refused", {.initResult = BE_ERR_INVALID_FORMAT_PARAMETERS}, {}, "refused", "", 0},
+        {"no room for a stereo frame", {.samplesPerChunk = 1}, {}, "refused", "C", 0},
+        {"no output room", {.bufferSize = 0}, {}, "refused", "C", 0},
+        {"0 bytes", {}, {0}, "", "E0 C", 0},
+        {"odd byte dropped", {}, {7}, "", "E3 C", 0},
+        {"split", {}, {16384}, "", "E2304 E2304 E2304 E1280 C", 1024},
+        {"split in whole frames", {.samplesPerChunk = 1153}, {4620}, "", "E1152 E1152 E6 C", 288},
+        {"whole run", {}, {4608, 16, Finish}, "", "E2304 E8 D C", 2304 / 8 + 1 + 100},
+        {"flush of nothing", {.flushBytes = 0}, {Finish}, "", "D C", 0},
+        {"encode fails", {.failEncodeCall = 2}, {400, 400}, Enc, "E200 E200 C", 25},
+        {"fails within a split", {.failEncodeCall = 3}, {16384}, Enc, "E2304 E2304 E2304 C", 576},
+        {"claims too much", {.bufferSize = 100, .encodeBytes = 101}, {8}, Enc, "E4 C", 0},
+        {"flush fails", {.failFlush = true}, {128, Finish}, "Echec à la sortie", "E64 D C", 8},
+        {"encode after finish", {}, {Finish, 8}, Enc, "D C", 100},
+        {"failing close is not raised", {.failClose = true}, {8}, "", "E4 C", 0},
+        // More than the file's buffer fails in the write; a little fails when the file closes.
+        {"full in write",
+         {.bufferSize = Big, .encodeBytes = Big, .path = Dev},
+         {4},
+         Full,
+         "E2 C",
+         -1},
+        {"full at close", {.path = Dev}, {8, Finish}, Full, "E4 D C", -1},
+    };
+    QTemporaryDir dir;
+    std::vector<std::int16_t> pcm(8192 * 2);
+    std::iota(pcm.begin(), pcm.end(), std::int16_t(1));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = c.fake.path ? c.fake.path : dir.filePath(c.name);
+        OutputFile file;
+        if (!file.create(path))
+            GTEST_SKIP() << "cannot create " << path.toStdString();
+        FakeLame lame;
+        lame.initResult = c.fake.initResult;
+        lame.samplesPerChunk = c.fake.samplesPerChunk;
+        lame.bufferSize = c.fake.bufferSize;
+        if (const auto bytes = c.fake.encodeBytes)
+            lame.encodeBytes = [bytes](std::uint32_t) { return bytes; };
+        lame.failEncodeCall = c.fake.failEncodeCall;
+        lame.flushBytes = c.fake.flushBytes;
+        lame.deinitResult = c.fake.failFlush ? BE_ERR_INVALID_HANDLE : BE_ERR_SUCCESSFUL;
+        lame.closeResult = c.fake.failClose ? BE_ERR_INVALID_HANDLE : BE_ERR_SUCCESSFUL;
+        std::string error;
+        try {
+            auto stream = std::make_unique<EncoderStream>(lame, file);
+            if (!stream->InitEncoderStream(44100, 128)) {
+                error = "refused";
+                EXPECT_FALSE(stream->Mp3Buffer);
+            }
+            for (std::size_t at = 0, i = 0; error.empty() && i < c.ops.size(); at += c.ops[i++] / 2)
+                c.ops[i] == Finish ? stream->FinishEncoderStream()
+                                   : stream->EncodeChunk(&pcm[at], std::uint32_t(c.ops[i]));
+            stream.reset();
+            file.close();
+        } catch (const EInOutError& e) {
+            error = std::string("input/output: ") + e.what();
+        } catch (const Exception& e) {
+            error = e.what();
+        }
+        if (c.bytes >= 0)
+            file.close(); // a run that raised leaves it open
+        EXPECT_EQ(c.error, error);
+        std::string calls = "beInitStream(44100,128)";
+        std::istringstream words(c.calls);
+        for (std::string w; words >> w;)
+            calls += w[0] == 'E' ? " beEncodeChunk(7," + w.substr(1) + ")"
+                     : w == "D"  ? " beDeinitStream(7)"
+                                 : " beCloseStream(7)";
+        EXPECT_EQ(calls, lame.joined());
+        // Every sample reached the encoder once, in order.
+        EXPECT_TRUE(std::equal(lame.received.begin(), lame.received.end(), pcm.begin()));
+        if (c.bytes >= 0) {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            const auto produced = lame.produced();
+            EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(produced.data()), c.bytes),
+                      f.readAll());
+        }
     }
 }
 

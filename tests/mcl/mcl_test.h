@@ -33,14 +33,16 @@ struct Decoded {
 };
 
 class MclTest : public ::testing::Test {
+public:
+    static std::string path(Fixture fixture);
+    static std::string file(const char* name) { return dir->filePath(name).toStdString(); }
+
 protected:
     static void SetUpTestSuite() { dir = new QTemporaryDir; }
     static void TearDownTestSuite() {
         delete dir;
         made.clear();
     }
-    static std::string path(Fixture fixture);
-    static std::string file(const char* name) { return dir->filePath(name).toStdString(); }
 
     Decoded readAll(const std::string& source, int count = 100000);
 
@@ -49,9 +51,8 @@ protected:
     FfmpegMcl mcl;
 };
 
-// The texts the window hands the library at start-up, in Windows-1252.
-void translateToGerman(MclLibrary& mcl);
-std::string cp1252(const char* utf8);
+QByteArray readFile(const std::string& path);
 
-// Amplitude (0..1) of the component at `frequency`.
-double toneLevel(const std::vector<double>& signal, int rate, double frequency);
+// The window's German for an English text of the library, in Windows-1252 as the library
+// gives it back once applyMclTranslations has run.
+std::string german(const char* english);

@@ -1,5 +1,7 @@
 #include "mcl_test.h"
 
+#include "common/cp1252.h"
+#include "pipeline/mcl_translations.h"
 #include "platform/mcl/mcl_texts.h"
 
 #include <QFile>
@@ -8,55 +10,55 @@
 
 namespace {
 
-// Every failure a user can meet, in English and with the window's translations.
+// Every state a user can meet, in English and with the window's translations.
 TEST_F(MclTest, EveryStateComesOutInTheWindowsGerman) {
-    const std::string missing = file("missing.avi"), badName = file("no/folder/out.wav");
     const std::string pcm = path(Fixture::PcmAvi), vanishing = file("vanishing.avi");
-    const auto readAfterRemoval = [&](FfmpegMcl& m) {
-        QFile::copy(QString::fromStdString(pcm), QString::fromStdString(vanishing));
-        const MclHandle sound = m.MclSndCreate(), input = m.MclReadOpen(vanishing.c_str(), 0, 0, 0);
-        m.MclReadSound(input, 1000, 10, sound);
-        QFile::remove(QString::fromStdString(vanishing));
-        m.MclReadSound(input, 0, 10, sound); // going back opens the file again
+    const auto read = [](FfmpegMcl& m, const std::string& source, std::int64_t at) {
+        const MclHandle input = m.MclReadOpen(source.c_str(), 0, 0, 0);
+        m.MclReadSound(input, at, 10, m.MclSndCreate());
+        return input;
     };
-    const auto abortRead = [&](FfmpegMcl& m) {
-        const MclHandle sound = m.MclSndCreate(), input = m.MclReadOpen(pcm.c_str(), 0, 0, 0);
-        m.MclAbort(input);
-        m.MclReadSound(input, 0, 10, sound);
-    };
-    const struct Case {
-        const char* english;
-        const char* german;
-        std::function<void(FfmpegMcl&)> provoke;
-    } cases[] = {
-        {"OK", "OK", [&](FfmpegMcl& m) { m.MclReadOpen(pcm.c_str(), 0, 0, 0); }},
-        {"Invalid input file", "Ungültige Quelldatei",
-         [&](FfmpegMcl& m) { m.MclReadOpen(missing.c_str(), 0, 0, 0); }},
-        {"Error reading input file", "Fehler beim Lesen der Quelldatei", readAfterRemoval},
-        {"Invalid output file name or format", "Üngültiger Zieldateiname oder Zieldateiformat",
-         [&](FfmpegMcl& m) { m.MclAudioSetFileName(m.MclCreate(), badName.c_str()); }},
-        {"Invalid output file name or format", "Üngültiger Zieldateiname oder Zieldateiformat",
+    const std::pair<const char*, std::function<void(FfmpegMcl&)>> cases[] = {
+        {"OK", [&](FfmpegMcl& m) { read(m, pcm, 0); }},
+        {"Invalid input file", [&](FfmpegMcl& m) { read(m, file("missing.avi"), 0); }},
+        {"Error reading input file",
+         [&](FfmpegMcl& m) {
+             QFile::copy(QString::fromStdString(pcm), QString::fromStdString(vanishing));
+             const MclHandle input = read(m, vanishing, 1000);
+             QFile::remove(QString::fromStdString(vanishing));
+             m.MclReadSound(input, 0, 10, m.MclSndCreate()); // going back opens it again
+         }},
+        {"Invalid output file name or format",
+         [&](FfmpegMcl& m) { m.MclAudioSetFileName(m.MclCreate(), file("no/dir/a.wav").c_str()); }},
+        {"Invalid output file name or format",
          [](FfmpegMcl& m) { m.MclWriteSound(m.MclCreate(), m.MclSndCreate()); }},
-        {"MCL output handle not created (use MclCreate)", "MCL Ausgabehandle nicht erstellt",
+        {"MCL output handle not created (use MclCreate)",
          [](FfmpegMcl& m) { m.MclWriteSound(4711, m.MclSndCreate()); }},
-        {"Sound handle not allocated (use MclSndCreate)", "Sound Handle nicht erstellt",
+        {"Sound handle not allocated (use MclSndCreate)",
          [&](FfmpegMcl& m) { m.MclReadSound(m.MclReadOpen(pcm.c_str(), 0, 0, 0), 0, 1, 4711); }},
-        {"Conversion aborted by user", "Konvertierung abgebrochen", abortRead},
-        {"Unknown error", "Unbekannter Fehler",
-         [](FfmpegMcl& m) { m.MclReadSound(m.MclReadOpen("", 0, 0, 0), -1, 1, m.MclSndCreate()); }},
+        {"Conversion aborted by user",
+         [&](FfmpegMcl& m) {
+             const MclHandle input = m.MclReadOpen(pcm.c_str(), 0, 0, 0);
+             m.MclAbort(input);
+             m.MclReadSound(input, 0, 10, m.MclSndCreate());
+         }},
+        {"Unknown error", [&](FfmpegMcl& m) { read(m, "", -1); }},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.german);
-        FfmpegMcl english, german;
-        translateToGerman(german);
-        c.provoke(english);
-        c.provoke(german);
-        EXPECT_STREQ(english.MclGetErrorStr(), c.english);
-        EXPECT_EQ(german.MclGetErrorStr(), cp1252(c.german));
+    for (const auto& [english, provoke] : cases) {
+        SCOPED_TRACE(english);
+        FfmpegMcl inEnglish, inGerman;
+        applyMclTranslations(inGerman);
+        provoke(inEnglish);
+        provoke(inGerman);
+        EXPECT_STREQ(inEnglish.MclGetErrorStr(), english);
+        EXPECT_EQ(inGerman.MclGetErrorStr(), german(english));
     }
 }
 
 TEST(MclTextsTest, MatchesWholeTextsAndTemplatesBeforeTheFileNameGoesIn) {
+    const auto cp1252 = [](const char* utf8) {
+        return toCp1252(QString::fromUtf8(utf8)).toStdString();
+    };
     MclTexts texts;
     texts.add("Invalid input file", "first");
     texts.add("Invalid input file", "second");

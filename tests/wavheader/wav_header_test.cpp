@@ -9,280 +9,136 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <optional>
 
 namespace {
 
-QByteArray u16(std::uint16_t v) {
-    QByteArray b(2, 0);
-    qToLittleEndian(v, b.data());
-    return b;
-}
-
-QByteArray u32(std::uint32_t v) {
-    QByteArray b(4, 0);
+template <typename T> QByteArray le(T v) {
+    QByteArray b(sizeof v, 0);
     qToLittleEndian(v, b.data());
     return b;
 }
 
 QByteArray riff(const QByteArray& chunks, const char* form = "WAVE") {
-    return "RIFF" + u32(std::uint32_t(4 + chunks.size())) + form + chunks;
+    return "RIFF" + le(std::uint32_t(4 + chunks.size())) + form + chunks;
 }
 
-// A chunk whose header states `size`; the body is what the file really holds.
-QByteArray chunk(const char* tag, std::uint32_t size, const QByteArray& body) {
-    return tag + u32(size) + body;
+// A chunk whose header states `size`, which may differ from the body the file holds.
+QByteArray chunk(const char* tag, const QByteArray& body, qint64 size = -1) {
+    return tag + le(std::uint32_t(size < 0 ? body.size() : size)) + body;
 }
 
-QByteArray chunk(const char* tag, const QByteArray& body) {
-    return chunk(tag, std::uint32_t(body.size()), body);
+QByteArray fmt(std::uint16_t tag, std::uint32_t rate) {
+    return le(tag) + le<std::uint16_t>(2) + le(rate) + le(rate * 4) + le<std::uint16_t>(4) +
+           le<std::uint16_t>(16);
 }
 
-QByteArray fmtBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
-                   std::uint16_t bits) {
-    const auto align = std::uint16_t(channels * bits / 8);
-    return u16(tag) + u16(channels) + u32(rate) + u32(rate * align) + u16(align) + u16(bits);
-}
-
-const QByteArray Pcm16 = fmtBody(1, 2, 44100, 16);
-const QByteArray Mono8 = fmtBody(1, 1, 8000, 8);
-const QByteArray Pad(1, '\0');
-
-WAVEFORMATEX format(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
-                    std::uint16_t bits, std::uint16_t cbSize) {
-    const auto align = std::uint16_t(channels * bits / 8);
-    return {tag, channels, rate, rate * align, align, bits, cbSize};
-}
-
-// The record the reader is given: a pattern, so that untouched fields show.
+// The record handed to the reader is a pattern, so that fields it must leave alone show.
 WavHeaderInfo pattern() {
     WavHeaderInfo info;
     std::memset(&info, 0xA5, sizeof info);
     return info;
 }
 
-WavHeaderInfo withFormat(WAVEFORMATEX f, WavHeaderInfo info = pattern()) {
-    info.Format = f;
-    return info;
-}
-
-WavHeaderInfo withData(std::int64_t offset, std::uint32_t size, WavHeaderInfo info = pattern()) {
-    info.DataOffset = offset;
-    info.DataSize = size;
+// What the reader should leave: data at `offset` (0: untouched), a stereo 16-bit format of
+// `tag` (0: untouched); a fmt body of 16 bytes leaves cbSize as it was.
+WavHeaderInfo expect(std::int64_t offset, std::uint32_t size, std::uint16_t tag = 0,
+                     std::uint32_t rate = 0, std::uint16_t cbSize = 0xA5A5) {
+    WavHeaderInfo info = pattern();
+    if (tag)
+        info.Format = {tag, 2, rate, rate * 4, 4, 16, cbSize};
+    if (offset)
+        info.DataOffset = offset, info.DataSize = size;
     return info;
 }
 
 void expectSame(const WavHeaderInfo& expected, const WavHeaderInfo& actual) {
     EXPECT_EQ(0, std::memcmp(&expected.Format, &actual.Format, sizeof expected.Format))
-        << "format tag " << actual.Format.wFormatTag << ", channels " << actual.Format.nChannels
-        << ", rate " << actual.Format.nSamplesPerSec << ", cbSize " << actual.Format.cbSize;
+        << "tag " << actual.Format.wFormatTag << ", cbSize " << actual.Format.cbSize;
     EXPECT_EQ(expected.DataOffset, actual.DataOffset);
     EXPECT_EQ(expected.DataSize, actual.DataSize);
 }
 
-struct Case {
-    const char* name;
-    QByteArray file;
-    bool result;
-    WavHeaderInfo info;
-    qint64 positionAfter;
-    WavHeaderInfo start = pattern(); // the record handed to the reader
-};
-
-WAVEFORMATEX pcm16(std::uint16_t cbSize) {
-    return format(1, 2, 44100, 16, cbSize);
-}
-
-// A fmt body of 16 bytes fills six fields and leaves cbSize as it was.
-WAVEFORMATEX pcm16Kept() {
-    return pcm16(pattern().Format.cbSize);
-}
-
-QByteArray extensible() {
-    // WAVE_FORMAT_EXTENSIBLE: 18 bytes plus 22 of extra data.
-    return fmtBody(0xFFFE, 2, 48000, 16) + u16(22) + QByteArray(22, 'x');
-}
-
-std::vector<Case> cases() {
-    const QByteArray samples(1000, 's');
+TEST(ReadWavHeader, Table) {
+    const QByteArray pcm = fmt(1, 44100), samples(1000, 's'), pad(1, '\0');
     const QByteArray list = chunk("LIST", QByteArray(26, 'l'));
-    return {
-        {"canonical header", riff(chunk("fmt ", Pcm16) + chunk("data", samples)), true,
-         withData(44, 1000, withFormat(pcm16Kept())), 0},
-        {"canonical header into a zeroed record",
-         riff(chunk("fmt ", Pcm16) + chunk("data", samples)), true,
-         withData(44, 1000, withFormat(pcm16(0), WavHeaderInfo{})), 0, WavHeaderInfo{}},
-        {"fmt of 18 bytes", riff(chunk("fmt ", Pcm16 + u16(0)) + chunk("data", samples)), true,
-         withData(46, 1000, withFormat(pcm16(0))), 0},
-        {"fmt of 18 bytes with cbSize 7", riff(chunk("fmt ", Pcm16 + u16(7)) + chunk("data", "")),
-         true, withData(46, 0, withFormat(pcm16(7))), 0},
-        {"fmt of 40 bytes", riff(chunk("fmt ", extensible()) + chunk("data", samples)), true,
-         withData(68, 1000, withFormat(format(0xFFFE, 2, 48000, 16, 22))), 0},
-        {"fmt of 14 bytes fills five fields",
-         riff(chunk("fmt ", Pcm16.left(14)) + chunk("data", "")), true,
-         withData(42, 0, withFormat([] {
-                      auto f = pcm16Kept();
-                      f.wBitsPerSample = pattern().Format.wBitsPerSample;
-                      return f;
-                  }())),
-         0},
-        {"LIST before data", riff(chunk("fmt ", Pcm16) + list + chunk("data", samples)), true,
-         withData(78, 1000, withFormat(pcm16Kept())), 0},
-        {"LIST after data", riff(chunk("fmt ", Pcm16) + chunk("data", samples) + list), true,
-         withData(44, 1000, withFormat(pcm16Kept())), 0},
-        {"two data chunks", riff(chunk("data", "abcd") + chunk("data", "xy")), true,
-         withData(32, 2, withData(20, 4)), 0},
-        {"fmt after data overrides",
-         riff(chunk("fmt ", Pcm16) + chunk("data", "ab") + chunk("fmt ", Mono8)), true,
-         withData(44, 2, withFormat(format(1, 1, 8000, 8, pattern().Format.cbSize))), 0},
-        {"data without fmt", riff(chunk("data", samples)), true, withData(20, 1000), 0},
-        {"fmt without data", riff(chunk("fmt ", Pcm16)), false, withFormat(pcm16Kept()), 0},
-        {"no chunks at all", riff(""), false, pattern(), 0},
-        {"AVI form type", riff(chunk("data", samples), "AVI "), false, pattern(), 12},
+    const struct {
+        const char* name;
+        QByteArray file;
+        bool found;
+        WavHeaderInfo info;
+        qint64 positionAfter = 0; // 12 when the leading tags do not match
+        const char* error = "";
+    } cases[] = {
+        {"empty", "", false, pattern(), 0, "Read beyond end of file"},
+        {"4 bytes", "RIFF", false, pattern(), 4, "Read beyond end of file"},
+        {"11 bytes", riff("").left(11), false, pattern(), 11, "Read beyond end of file"},
+        {"canonical", riff(chunk("fmt ", pcm) + chunk("data", samples)), true,
+         expect(44, 1000, 1, 44100)},
+        {"fmt of 18", riff(chunk("fmt ", pcm + le<std::uint16_t>(7)) + chunk("data", "")), true,
+         expect(46, 0, 1, 44100, 7)},
+        {"fmt of 40",
+         riff(chunk("fmt ", fmt(0xFFFE, 48000) + le<std::uint16_t>(22) + QByteArray(22, 'x')) +
+              chunk("data", samples)),
+         true, expect(68, 1000, 0xFFFE, 48000, 22)},
+        {"LIST before data", riff(chunk("fmt ", pcm) + list + chunk("data", samples)), true,
+         expect(78, 1000, 1, 44100)},
+        {"LIST after data", riff(chunk("fmt ", pcm) + chunk("data", samples) + list), true,
+         expect(44, 1000, 1, 44100)},
+        {"second data wins", riff(chunk("data", "abcd") + chunk("data", "xy")), true,
+         expect(32, 2)},
+        {"data without fmt", riff(chunk("data", samples)), true, expect(20, 1000)},
+        {"fmt without data", riff(chunk("fmt ", pcm)), false, expect(0, 0, 1, 44100)},
+        {"AVI form", riff(chunk("data", samples), "AVI "), false, pattern(), 12},
         {"not RIFF", "RIFX" + riff(chunk("data", samples)).mid(4), false, pattern(), 12},
-        {"tags compared case-sensitively", riff(chunk("DATA", samples) + chunk("Fmt ", Pcm16)),
-         false, pattern(), 0},
-        {"data larger than the file", riff(chunk("fmt ", Pcm16) + chunk("data", 5000000, samples)),
-         true, withData(44, 5000000, withFormat(pcm16Kept())), 0},
-        {"data size of 2^31 and more stays unsigned", riff(chunk("data", 0xFFFFFFF0u, "abc")), true,
-         withData(20, 0xFFFFFFF0u), 0},
-        {"1 byte of a chunk header after the last chunk", riff(chunk("data", "ab")) + "L", true,
-         withData(20, 2), 0},
-        {"7 bytes of a chunk header after the last chunk",
-         riff(chunk("data", "ab")) + "LIST" + "\x10\x00\x00", true, withData(20, 2), 0},
-        {"fmt body cut short is not taken",
-         riff(chunk("data", "ab") + chunk("fmt ", 16, Pcm16.left(10))), true, withData(20, 2), 0},
-        {"other chunk past the end ends the walk",
-         riff(chunk("LIST", 100000, "x") + chunk("data", "ab")), false, pattern(), 0},
-        // A hostile fmt size: only the 18 bytes of the format would be read, and a body the
-        // file does not hold is not read at all, so nothing of that size is ever allocated.
-        {"fmt of 4 GiB stated", riff(chunk("data", "ab") + chunk("fmt ", 0xFFFFFFFFu, Pcm16)), true,
-         withData(20, 2), 0},
-        {"fmt longer than 18 bytes, held in full, is passed over",
-         riff(chunk("fmt ", Pcm16 + u16(0) + QByteArray(982, 'e')) + chunk("data", samples)), true,
-         withData(1028, 1000, withFormat(pcm16(0))), 0},
-        // RIFF pads an odd body to an even length; the pad byte is not the next chunk's start.
-        {"pad byte after an odd chunk",
-         riff(chunk("LIST", "abc") + Pad + chunk("fmt ", Pcm16) + chunk("data", samples)), true,
-         withData(56, 1000, withFormat(pcm16Kept())), 0},
-        {"pad byte after odd data", riff(chunk("data", "abc") + Pad + chunk("fmt ", Pcm16)), true,
-         withData(20, 3, withFormat(pcm16Kept())), 0},
-        {"odd data at the end without its pad byte", riff(chunk("data", "abc")), true,
-         withData(20, 3), 0},
-        {"odd fmt with pad byte",
-         riff(chunk("fmt ", Pcm16 + u16(0) + "e") + Pad + chunk("data", "ab")), true,
-         withData(48, 2, withFormat(pcm16(0))), 0},
+        {"data beyond the file", riff(chunk("data", samples, 0xFFFFFFF0u)), true,
+         expect(20, 0xFFFFFFF0u)},
+        {"partial chunk header", riff(chunk("data", "ab")) + "LIST\x10", true, expect(20, 2)},
+        {"fmt cut short", riff(chunk("data", "ab") + chunk("fmt ", pcm.left(10), 16)), true,
+         expect(20, 2)},
+        // A hostile stated size must not be allocated; ASan and the fuzz run watch this.
+        {"fmt of 4 GiB", riff(chunk("data", "ab") + chunk("fmt ", pcm, 0xFFFFFFFFu)), true,
+         expect(20, 2)},
+        // RIFF pads odd bodies; the pad byte is not the next chunk's first byte.
+        {"pad after odd LIST",
+         riff(chunk("LIST", "abc") + pad + chunk("fmt ", pcm) + chunk("data", samples)), true,
+         expect(56, 1000, 1, 44100)},
+        {"pad after odd data", riff(chunk("data", "abc") + pad + chunk("fmt ", pcm)), true,
+         expect(20, 3, 1, 44100)},
+        {"odd data ends the file", riff(chunk("data", "abc")), true, expect(20, 3)},
     };
-}
-
-// Warnings Qt prints while the reader runs (QBuffer warns when asked to seek past its end).
-int qtWarnings = 0;
-
-void countWarnings(QtMsgType type, const QMessageLogContext&, const QString&) {
-    if (type != QtDebugMsg && type != QtInfoMsg)
-        ++qtWarnings;
-}
-
-class WarningCounter {
-public:
-    WarningCounter() : previous(qInstallMessageHandler(countWarnings)) { qtWarnings = 0; }
-    ~WarningCounter() { qInstallMessageHandler(previous); }
-
-private:
-    QtMessageHandler previous;
-};
-
-// The reader works on any device; a QBuffer and a QFile differ at their end.
-enum class Device { Buffer, File };
-
-class ReadWavHeaderTable : public testing::TestWithParam<Device> {
-protected:
-    struct Outcome {
-        std::optional<bool> result;
-        std::string error;
-        WavHeaderInfo info = pattern();
-        qint64 position = -1;
-    };
-
-    Outcome read(const QByteArray& bytes, const WavHeaderInfo& start = pattern()) {
-        Outcome out;
-        out.info = start;
-        WarningCounter warnings;
-        auto run = [&](QIODevice& device) {
-            EXPECT_TRUE(device.open(QIODevice::ReadOnly));
-            try {
-                out.result = ReadWavHeader(device, out.info);
-            } catch (const EInOutError& e) {
-                out.error = e.what();
-            }
-            out.position = device.pos();
-        };
-        if (GetParam() == Device::Buffer) {
-            QBuffer buffer;
-            buffer.setData(bytes);
-            run(buffer);
-        } else {
-            QFile file(dir.filePath("test.wav"));
-            EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(bytes);
-            file.close();
-            run(file);
-        }
-        EXPECT_EQ(0, qtWarnings);
-        return out;
-    }
-
-    QTemporaryDir dir;
-};
-
-TEST_P(ReadWavHeaderTable, EveryCase) {
-    for (const Case& c : cases()) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto out = read(c.file, c.start);
-        ASSERT_TRUE(out.result.has_value()) << out.error;
-        EXPECT_EQ(c.result, *out.result);
-        expectSame(c.info, out.info);
-        EXPECT_EQ(c.positionAfter, out.position);
+        QBuffer buffer;
+        buffer.setData(c.file);
+        ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+        WavHeaderInfo info = pattern();
+        std::string error;
+        try {
+            EXPECT_EQ(c.found, ReadWavHeader(buffer, info));
+        } catch (const EInOutError& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(c.error, error);
+        expectSame(c.info, info);
+        EXPECT_EQ(c.positionAfter, buffer.pos());
     }
 }
 
-TEST_P(ReadWavHeaderTable, FewerThanTwelveBytesIsReadBeyondEndOfFile) {
-    const QByteArray header = riff(chunk("data", "ab"));
-    for (int size = 0; size < 12; ++size) {
-        SCOPED_TRACE(size);
-        const auto out = read(header.left(size));
-        EXPECT_FALSE(out.result.has_value());
-        EXPECT_EQ("Read beyond end of file", out.error);
-        expectSame(pattern(), out.info);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Devices, ReadWavHeaderTable, testing::Values(Device::Buffer, Device::File),
-                         [](const auto& device) {
-                             return device.param == Device::Buffer ? "QBuffer" : "QFile";
-                         });
-
-// A file between 2 GiB and 4 GiB: positions beyond 2^31 and a data size above 2^31 are read as
-// they stand. The file is sparse, so it takes next to no disk space.
-TEST(ReadWavHeaderLarge, FileOfThreeGigabytesIsReadWhole) {
+// Offsets beyond 2^31 in a sparse file of 3 GiB that takes next to no disk space.
+TEST(ReadWavHeader, FileOfThreeGigabytes) {
     QTemporaryDir dir;
     QFile file(dir.filePath("large.wav"));
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    const std::uint32_t listSize = 0x80000000u;      // 2 GiB of other data first
-    const std::uint32_t dataSize = 0x40000000u + 2u; // then 1 GiB of samples
+    const std::uint32_t listSize = 0x80000000u, dataSize = 0x40000002u;
     const qint64 dataOffset = 12 + 24 + 8 + qint64(listSize) + 8;
-    file.write(riff(chunk("fmt ", Pcm16) + chunk("LIST", listSize, "")));
-    if (!file.resize(dataOffset - 8))
+    file.write(riff(chunk("fmt ", fmt(1, 44100)) + chunk("LIST", "", listSize)));
+    if (!file.resize(dataOffset - 8) || !file.seek(dataOffset - 8) ||
+        file.write(chunk("data", "", dataSize)) != 8 || !file.resize(dataOffset + dataSize) ||
+        !file.seek(0))
         GTEST_SKIP() << "no room for a sparse file of 3 GiB";
-    file.seek(dataOffset - 8);
-    file.write(chunk("data", dataSize, ""));
-    if (!file.resize(dataOffset + dataSize) || !file.seek(0))
-        GTEST_SKIP() << "no room for a sparse file of 3 GiB";
-
-    WavHeaderInfo info{};
+    WavHeaderInfo info = pattern();
     EXPECT_TRUE(ReadWavHeader(file, info));
-    expectSame(withData(dataOffset, dataSize, withFormat(pcm16(0), WavHeaderInfo{})), info);
-    EXPECT_GT(info.DataOffset, qint64(INT32_MAX));
+    expectSame(expect(dataOffset, dataSize, 1, 44100), info);
     EXPECT_EQ(0, file.pos());
 }
 
