@@ -3,8 +3,8 @@
 #include "cli/cli_options.h"
 #include "cli/console_host.h"
 #include "common/error_text.h"
-#include "pipeline/mcl_translations.h"
 #include "pipeline/conversion_job.h"
+#include "pipeline/mcl_translations.h"
 
 #include <ostream>
 

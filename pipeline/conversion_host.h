@@ -7,10 +7,10 @@ class TACMConvertor;
 
 // What the conversion reads from the window when it starts.
 struct ConversionSettings {
-    QString destination;       // never empty when a job runs
-    QStringList sources;       // full paths, in list order
-    QString sampleRateText;    // MP3 output rate in Hz, as the rate box shows it
-    QString bitRateText;       // MP3 bit rate in kbit/s, as the bit-rate box shows it
+    QString destination;    // never empty when a job runs
+    QStringList sources;    // full paths, in list order
+    QString sampleRateText; // MP3 output rate in Hz, as the rate box shows it
+    QString bitRateText;    // MP3 bit rate in kbit/s, as the bit-rate box shows it
     bool internalDecoder = true;
 };
 

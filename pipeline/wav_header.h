@@ -8,9 +8,9 @@ class QIODevice;
 
 // What the WAV header reader finds in a file.
 struct WavHeaderInfo {
-    WAVEFORMATEX Format;        // copied from the "fmt " chunk
-    std::int64_t DataOffset;    // position of the first byte of the "data" body
-    std::uint32_t DataSize;     // the "data" body size as the file states it
+    WAVEFORMATEX Format;     // copied from the "fmt " chunk
+    std::int64_t DataOffset; // position of the first byte of the "data" body
+    std::uint32_t DataSize;  // the "data" body size as the file states it
 };
 
 // Checks that `file` (positioned at its start) is a RIFF/WAVE file and finds its format and
