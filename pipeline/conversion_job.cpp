@@ -10,6 +10,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <utility>
+
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif

@@ -98,8 +98,7 @@ void EncoderStream::FinishEncoderStream() {
             Mp3Buffer.reset();
             throw Exception(FlushFailed);
         }
-        if (produced != 0)
-            writeOutput(produced);
+        writeOutput(produced);
         closeStream();
     }
     Mp3Buffer.reset();
