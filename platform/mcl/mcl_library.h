@@ -12,6 +12,20 @@
 // so callers need not test it; closing or freeing any handle, null or stale, is harmless.
 using MclHandle = std::uint32_t;
 
+// The library's error states, as MclGetError reports them. Each has one English text
+// (MclGetErrorStr), which the program may translate.
+enum class MclError {
+    Ok = 0,
+    Aborted,
+    InvalidInput,
+    ReadFailed,
+    InvalidOutput,
+    WriteFailed,
+    NoOutputHandle,
+    NoSoundHandle,
+    Unknown,
+};
+
 class MclLibrary {
 public:
     virtual ~MclLibrary() = default;
@@ -32,6 +46,15 @@ public:
     virtual MclHandle MclReadOpen(const char* path, int flags1, int flags2, int flags3) = 0;
     // The text of the last error state ("OK" after success); valid until the next call.
     virtual const char* MclGetErrorStr() = 0;
+    // The last error state itself: what the program decides by, never by the text.
+    virtual MclError MclGetError() = 0;
+    // The length of a source's sound in seconds, as far as its container tells without decoding
+    // (estimated from its size and bit rate where it does not); negative when unknown. Only
+    // regular files are looked at, so a pipe is never read ahead of the conversion.
+    virtual double MclSourceSeconds(const char* path) {
+        (void)path;
+        return -1;
+    }
 
     // Delivers `count` sample frames from frame `position` into `sound` as interleaved 16-bit PCM
     // at the source's rate and channel count (mono or stereo). 0: the whole block was delivered

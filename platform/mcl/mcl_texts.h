@@ -1,21 +1,10 @@
 #pragma once
 
+#include "platform/mcl/mcl_library.h"
+
 #include <map>
 #include <string>
 #include <string_view>
-
-// The library's error states. Each has one English text, which the program may translate.
-enum class MclError {
-    Ok,
-    Aborted,
-    InvalidInput,
-    ReadFailed,
-    InvalidOutput,
-    WriteFailed,
-    NoOutputHandle,
-    NoSoundHandle,
-    Unknown,
-};
 
 // The translation table: the texts the library produces, in Windows-1252, each replaced by the
 // program's wording where it has given one.

@@ -57,12 +57,15 @@ public:
         errorText = current.opens
                         ? "OK"
                         : "Ung\xfcltige Quelldatei"; // Windows-1252, as the library gives it
+        state = current.opens ? MclError::Ok : MclError::InvalidInput;
         return 10 + static_cast<MclHandle>(opened++);
     }
     const char* MclGetErrorStr() override {
         record("MclGetErrorStr()");
         return errorText.c_str();
     }
+    // A query, not recorded: the call sequences stay those of the library's operations.
+    MclError MclGetError() override { return state; }
     int MclReadSound(MclHandle input, std::int64_t position, std::int32_t count,
                      MclHandle sound) override {
         record("MclReadSound(" + std::to_string(input) + "," + std::to_string(position) + "," +
@@ -109,4 +112,5 @@ private:
     int opened = 0;
     bool aborted = false;
     bool inputOpen = false;
+    MclError state = MclError::Ok;
 };
