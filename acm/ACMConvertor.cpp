@@ -111,6 +111,25 @@ void TACMConvertor::OpenStream() {
         throw;
     }
     active = true;
+    started = false;
+}
+
+AcmBlockResult TACMConvertor::ConvertBlock(std::uint32_t length, bool last) {
+    const DWORD flags = last ? ACM_STREAMCONVERTF_END : started ? 0 : ACM_STREAMCONVERTF_START;
+    started = true;
+    StreamHeader.cbSrcLength = length;
+    StreamHeader.cbSrcLengthUsed = length;
+    AcmBlockResult block;
+    block.result = acm.acmStreamConvert(StreamHandle, &StreamHeader, flags);
+    const DWORD used = StreamHeader.cbSrcLengthUsed;
+    block.taken = used != 0 && used < length ? used : length;
+    block.produced = block.result == MMSYSERR_NOERROR ? StreamHeader.cbDstLengthUsed : 0;
+    return block;
+}
+
+void TACMConvertor::FinishConversion() {
+    StreamHeader.cbSrcLength = inputBufferSize;
+    CheckAcmResult(QStringLiteral("acmStreamReset"), acm.acmStreamReset(StreamHandle, 0));
 }
 
 void TACMConvertor::CloseStream() {

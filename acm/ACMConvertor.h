@@ -37,6 +37,14 @@ struct ACMConvertorProperties {
     QByteArray ACMFormatOut;
 };
 
+// What one block's conversion did: the bytes of InputBuffer it took (the rest must begin the
+// next block), the bytes it put into OutputBuffer, and the manager's result code.
+struct AcmBlockResult {
+    std::uint32_t taken = 0;
+    std::uint32_t produced = 0;
+    MMRESULT result = MMSYSERR_NOERROR;
+};
+
 // Converts audio from one wave format to another, block by block, on one conversion stream.
 // The component opens and closes the stream and turns result codes into EACMConvertor; the
 // caller fills InputBuffer, converts on StreamHandle and StreamHeader, and takes OutputBuffer.
@@ -54,6 +62,15 @@ public:
 
     // Returns for 0; otherwise raises EACMConvertor with `prefix` and the code's text.
     void CheckAcmResult(const QString& prefix, MMRESULT code) const;
+
+    // Converts the first `length` bytes of InputBuffer, while active. The first block after
+    // activation starts the stream; `last` says that no data follows, so the stream hands out
+    // what it still holds. A conversion that reports taking nothing counts as taking the block.
+    // The result code is returned, not raised: a caller may go on after a failed block.
+    AcmBlockResult ConvertBlock(std::uint32_t length, bool last);
+    // After the last block: the header's source length back to its prepared value, the stream
+    // reset. Raises EACMConvertor "acmStreamReset ..." when the reset fails.
+    void FinishConversion();
 
     // The stored form of a format record: a 32-bit little-endian count (129), then the record.
     static QByteArray writeFormat(const AudioFormatRecord& record);
@@ -81,6 +98,7 @@ private:
 
     AcmLibrary& acm;
     bool active = false;
+    bool started = false; // a block was converted since activation
     bool useRealTime = false;
     std::uint32_t inputBufferSize = 2048;
 };

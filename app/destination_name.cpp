@@ -8,7 +8,8 @@ bool isBlankOrControl(QChar c) {
     return c.unicode() <= 32;
 }
 
-QString firstWord(const QString& text) {
+// The first word, and where reading it stopped.
+QString firstWord(const QString& text, qsizetype* end = nullptr) {
     const qsizetype n = text.size();
     qsizetype i = 0;
     while (i < n) {
@@ -32,18 +33,35 @@ QString firstWord(const QString& text) {
         if (word.size() > kMaxDestinationWord)
             return {};
     }
+    if (end)
+        *end = i;
     return word;
+}
+
+bool namesExistingFile(const QString& text) {
+    if (text.isEmpty())
+        return false;
+    const QFileInfo info(text);
+    return info.exists() && !info.isDir();
 }
 
 } // namespace
 
 QString readDestinationName(const QString& text) {
-    if (!text.isEmpty()) {
-        const QFileInfo info(text);
-        if (info.exists() && !info.isDir())
-            return text;
+    return namesExistingFile(text) ? text : firstWord(text);
+}
+
+bool destinationWordsDropped(const QString& text) {
+    if (namesExistingFile(text))
+        return false;
+    qsizetype end = 0;
+    if (firstWord(text, &end).isEmpty())
+        return false;
+    for (qsizetype i = end; i < text.size(); ++i) {
+        if (!isBlankOrControl(text[i]))
+            return true;
     }
-    return firstWord(text);
+    return false;
 }
 
 QString quoteDestinationName(const QString& name) {

@@ -10,6 +10,10 @@ inline constexpr int kMaxDestinationWord = 256;
 // file, else its first word, where double quotes group blanks into the word and are dropped.
 QString readDestinationName(const QString& text);
 
+// True when reading `text` took only its first word and left other words behind: an unquoted
+// name with blanks, which would name another file than the user meant.
+bool destinationWordsDropped(const QString& text);
+
 // The text that shows a name in the edit: wrapped in double quotes when it holds a blank and
 // does not begin with a quote, so that reading gives it back whole.
 QString quoteDestinationName(const QString& name);

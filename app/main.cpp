@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<TMainForm> mainForm;
     std::unique_ptr<TAddPagesForm> addPagesForm;
     try {
-        mainForm = std::make_unique<TMainForm>(ConversionLibraries{mcl, lame}, acm);
+        mainForm = std::make_unique<TMainForm>(ConversionLibraries{mcl, lame, acm});
         MainForm = mainForm.get();
         // Over the main window, which it serves; it is deleted before it.
         addPagesForm = std::make_unique<TAddPagesForm>(MainForm);

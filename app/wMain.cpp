@@ -3,6 +3,7 @@
 #include "acm/ACMConvertor.h"
 #include "app/AddPagesFUnit.h"
 #include "app/FilenameEdit.h"
+#include "app/destination_name.h"
 #include "app/error_box.h"
 #include "app/window_font.h"
 #include "pipeline/mcl_translations.h"
@@ -25,10 +26,10 @@ static void initResources() {
     Q_INIT_RESOURCE(tavimo);
 }
 
-TMainForm::TMainForm(ConversionLibraries libraries, AcmLibrary& acm, QWidget* parent)
+TMainForm::TMainForm(ConversionLibraries libraries, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      libs(libraries), wavtowavConvertor(new TACMConvertor(acm, this)), job(*this, libraries) {
+      libs(libraries), job(*this, libraries) {
     initResources();
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Quorrel Tavimo 1.0"));
@@ -39,8 +40,6 @@ TMainForm::TMainForm(ConversionLibraries libraries, AcmLibrary& acm, QWidget* pa
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    wavtowavConvertor->setObjectName(QStringLiteral("wavtowav"));
-    loadWavToWavDescription(*wavtowavConvertor);
     createControls();
     connectHandlers();
     FormCreate();
@@ -79,6 +78,14 @@ void TMainForm::btnStartClick() {
         AddProgressLine(QStringLiteral("Eingabefeld für die Zieldatei."));
         return;
     }
+    // Only the first word of an unquoted name with blanks is read: that would write another
+    // file than the one the user typed, perhaps one of the user's.
+    if (destinationWordsDropped(FilenameEdit1->text())) {
+        AddProgressLine(QStringLiteral("Der Zieldateiname enthält Leerzeichen: bitte setzen Sie"));
+        AddProgressLine(QStringLiteral("ihn in doppelte Anführungszeichen, zum Beispiel:"));
+        AddProgressLine(QStringLiteral("\"%1\"").arg(FilenameEdit1->text().trimmed()));
+        return;
+    }
     struct CloseWhenDone {
         TMainForm& form;
         ~CloseWhenDone() {
@@ -92,8 +99,7 @@ void TMainForm::btnStartClick() {
 }
 
 void TMainForm::btnStopClick() {
-    StopRequested = true;
-    job.CancelConversion();
+    job.requestStop();
 }
 
 void TMainForm::ZielBtnClick() {
@@ -106,8 +112,8 @@ ConversionSettings TMainForm::conversionSettings() const {
     settings.destination = FilenameEdit1->FileName();
     for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
         settings.sources << ListView1->topLevelItem(i)->text(0);
-    settings.sampleRateText = mp3format->currentText();
-    settings.bitRateText = BitRate->currentText();
+    settings.sampleRate = mp3format->currentText().toInt();
+    settings.bitRate = BitRate->currentText().toInt();
     settings.internalDecoder = InternCheck->isChecked();
     return settings;
 }
@@ -117,7 +123,7 @@ void TMainForm::AddProgressLine(const QString& line) {
 }
 
 void TMainForm::TrimProgressLog() {
-    while (lstProgress->count() >= 11)
+    while (lstProgress->count() > kProgressLogCap)
         delete lstProgress->takeItem(0);
 }
 
@@ -125,9 +131,17 @@ void TMainForm::processEvents() {
     QCoreApplication::processEvents();
 }
 
-void TMainForm::setButtonsBusy(bool busy) {
-    btnStart->setEnabled(!busy);
-    btnStop->setEnabled(busy);
+void TMainForm::runStateChanged(bool running) {
+    // Stop stays usable for the whole run, on both roads; start cannot nest a second run.
+    if (running) {
+        startWasEnabled = btnStart->isEnabled();
+        stopWasEnabled = btnStop->isEnabled();
+        btnStart->setEnabled(false);
+        btnStop->setEnabled(true);
+    } else {
+        btnStart->setEnabled(startWasEnabled);
+        btnStop->setEnabled(stopWasEnabled);
+    }
 }
 
 void TMainForm::showErrorMessage(const QString& text) {

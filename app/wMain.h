@@ -11,7 +11,6 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class QTreeWidget;
-class AcmLibrary;
 class TACMConvertor;
 class TFilenameEdit;
 
@@ -20,7 +19,7 @@ class TFilenameEdit;
 class TMainForm : public QWidget, public ConversionHost {
     Q_OBJECT
 public:
-    TMainForm(ConversionLibraries libraries, AcmLibrary& acm, QWidget* parent = nullptr);
+    explicit TMainForm(ConversionLibraries libraries, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     QListWidget* lstProgress;
@@ -40,7 +39,6 @@ public:
     QLabel* Label8;
     QPushButton* ZielBtn;
     QCheckBox* InternCheck;
-    bool StopRequested = false;
 
     void btnStartClick();
     void btnStopClick();
@@ -54,13 +52,14 @@ public:
     void AddProgressLine(const QString& line) override;
     void TrimProgressLog() override;
     void processEvents() override;
-    bool stopRequested() const override { return StopRequested; }
-    void setStopRequested(bool requested) override { StopRequested = requested; }
-    void setButtonsBusy(bool busy) override;
     void showErrorMessage(const QString& text) override;
-    TACMConvertor& wavtowav() override { return *wavtowavConvertor; }
+    void runStateChanged(bool running) override;
 
     bool conversionRunning() const { return job.running(); }
+    bool StopRequested() const { return job.stopRequested(); }
+    const ConversionOutcome& conversionOutcome() const { return job.outcome(); }
+    // The format convertor the conversion works with.
+    TACMConvertor& wavtowav() { return job.wavtowav; }
 
 protected:
     // Closing during a conversion stops it; the window closes when the job has ended, so the
@@ -72,10 +71,11 @@ private:
     void connectHandlers();
 
     ConversionLibraries libs;
-    // The window's format convertor, named "wavtowav"; the conversion reaches it by wavtowav().
-    TACMConvertor* wavtowavConvertor;
     ConversionJob job;
     bool closeWhenIdle = false;
+    // The buttons' states before a run, given back when it ends.
+    bool startWasEnabled = true;
+    bool stopWasEnabled = true;
 };
 
 // The program's one main window.

@@ -65,11 +65,11 @@ CliParseResult parseCliArguments(const QStringList& arguments) {
         if (name == u"--rate") {
             if (!offered(kMp3SampleRates, value))
                 return usageError(QStringLiteral("Ungültige Samplefrequenz: %1").arg(value));
-            options.sampleRate = value;
+            options.sampleRate = value.toInt();
         } else if (name == u"--bitrate") {
             if (!offered(kMp3BitRates, value))
                 return usageError(QStringLiteral("Ungültige Bitrate: %1").arg(value));
-            options.bitRate = value;
+            options.bitRate = value.toInt();
         } else {
             if (value.isEmpty())
                 return usageError(QStringLiteral("Der Zieldateiname ist leer."));
@@ -104,9 +104,23 @@ QString cliUsageText() {
                "                   %3\n"
                "  --directshow     MPEG nicht mit dem internen Decoder dekodieren\n"
                "  --help           diese Hilfe zeigen\n"
-               "Strg+C oder SIGTERM hält die Umwandlung an wie der Knopf \"Abbrechen\"; die "
-               "Zieldatei bleibt\n"
-               "vollständig. Ein zweites Strg+C beendet das Programm sofort.\n")
+               "Strg+C, SIGTERM oder SIGHUP hält die Umwandlung an wie der Knopf \"Abbrechen\"; "
+               "die Zieldatei\n"
+               "bleibt vollständig. Ein zweites Strg+C bricht sofort ab; eine vorhandene "
+               "Zieldatei bleibt dann,\n"
+               "wie sie war.\n"
+               "Rückgabewerte:\n"
+               "  0    fertig, jede Quelldatei ganz umgewandelt\n"
+               "  3    fertig, aber mindestens eine Quelldatei konnte nicht (ganz) gelesen "
+               "werden;\n"
+               "       die Standardfehlerausgabe nennt jede mit dem Grund\n"
+               "  1    fehlgeschlagen (auch: keine Quelldatei lesbar); eine vorhandene Zieldatei "
+               "bleibt,\n"
+               "       wie sie war\n"
+               "  2    falscher Aufruf\n"
+               "  130  angehalten mit Strg+C (SIGINT), 143 mit SIGTERM, 129 mit SIGHUP; die "
+               "Zieldatei ist\n"
+               "       bis dahin vollständig\n")
         .arg(rates.join(QStringLiteral(", ")))
         .arg(kDefaultSampleRate)
         .arg(bitRates.join(QStringLiteral(", ")))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pipeline/mp3_choices.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -7,8 +9,8 @@
 struct CliOptions {
     QString destination;
     QStringList sources;
-    QString sampleRate = QStringLiteral("44100");
-    QString bitRate = QStringLiteral("128");
+    int sampleRate = kDefaultSampleRate;
+    int bitRate = kDefaultBitRate;
     bool internalDecoder = true;
 };
 

@@ -2,51 +2,86 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_host.h"
+#include "cli/stop_signals.h"
+#include "common/duration_text.h"
 #include "common/error_text.h"
 #include "pipeline/conversion_job.h"
 #include "pipeline/mcl_translations.h"
 
+#include <csignal>
 #include <ostream>
 
 namespace {
 
-void printError(std::ostream& err, const char* message) {
-    err << withFullStop(QString::fromUtf8(message)).toStdString() << '\n' << std::flush;
+void printLine(std::ostream& err, const QString& text) {
+    err << text.toStdString() << '\n' << std::flush;
+}
+
+// What standard error says of a run beyond the log lines: the sources that did not go in whole,
+// and how a run ended that did not simply finish.
+void report(std::ostream& err, const ConversionOutcome& outcome) {
+    using Kind = ConversionOutcome::Kind;
+    for (const SourceProblem& problem : outcome.problems)
+        printLine(err, QStringLiteral("%1 %2: %3")
+                           .arg(problem.cutShort ? QStringLiteral("Nicht ganz umgewandelt:")
+                                                 : QStringLiteral("Nicht umgewandelt:"),
+                                problem.path, withFullStop(problem.reason)));
+    if (outcome.kind == Kind::Stopped)
+        printLine(err, QStringLiteral("Angehalten: die Zieldatei enthält %1.")
+                           .arg(durationText(outcome.seconds)));
+    else if (outcome.kind == Kind::Failed || outcome.kind == Kind::Refused)
+        printLine(err, withFullStop(outcome.reason));
 }
 
 } // namespace
 
-int runCli(const QStringList& arguments, const ConversionLibraries& libraries, AcmLibrary& acm,
-           std::ostream& out, std::ostream& err) {
+int exitStatus(const ConversionOutcome& outcome, int stopSignal) {
+    using Kind = ConversionOutcome::Kind;
+    switch (outcome.kind) {
+    case Kind::Finished:
+        return kExitFinished;
+    case Kind::FinishedWithProblems:
+        return kExitWithProblems;
+    case Kind::Stopped:
+        return 128 + (stopSignal ? stopSignal : SIGINT);
+    case Kind::None:
+    case Kind::Failed:
+    case Kind::Refused:
+        break;
+    }
+    return kExitFailed;
+}
+
+int runCli(const QStringList& arguments, const ConversionLibraries& libraries, std::ostream& out,
+           std::ostream& err) {
     const CliParseResult parsed = parseCliArguments(arguments);
     if (parsed.kind == CliParseResult::Help) {
         out << cliUsageText().toStdString() << std::flush;
-        return kExitCompleted;
+        return kExitFinished;
     }
     if (parsed.kind == CliParseResult::UsageError) {
         err << parsed.error.toStdString() << '\n' << cliUsageText().toStdString() << std::flush;
         return kExitUsage;
     }
+    ConversionSettings settings;
+    settings.destination = parsed.options.destination;
+    settings.sources = parsed.options.sources;
+    settings.sampleRate = parsed.options.sampleRate;
+    settings.bitRate = parsed.options.bitRate;
+    settings.internalDecoder = parsed.options.internalDecoder;
+    installSignalHandlers(!isWavDestination(settings.destination));
+
+    ConsoleHost host(settings, out, err);
+    ConversionJob job(host, libraries);
+    host.setJob(&job);
     try {
         applyMclTranslations(libraries.mcl);
-        ConversionSettings settings;
-        settings.destination = parsed.options.destination;
-        settings.sources = parsed.options.sources;
-        settings.sampleRateText = parsed.options.sampleRate;
-        settings.bitRateText = parsed.options.bitRate;
-        settings.internalDecoder = parsed.options.internalDecoder;
-        ConsoleHost host(settings, acm, out, err);
-        ConversionJob job(host, libraries);
-        host.setStopAction([&] {
-            host.setStopRequested(true);
-            job.CancelConversion();
-        });
         job.RunConversion();
-        return host.completed() ? kExitCompleted : kExitFailed;
     } catch (const std::exception& error) {
-        printError(err, error.what());
-    } catch (...) {
-        printError(err, "Unbekannter Fehler");
+        // The outcome holds the message too; a failure before the run has none.
+        if (job.outcome().kind == ConversionOutcome::Kind::None)
+            printLine(err, withFullStop(QString::fromUtf8(error.what())));
     }
-    return kExitFailed;
+    report(err, job.outcome());
+    return exitStatus(job.outcome(), stopSignal());
 }

@@ -4,15 +4,21 @@
 
 #include <iosfwd>
 
-class AcmLibrary;
 struct ConversionLibraries;
+struct ConversionOutcome;
 
 // Exit statuses of tavimo-cli.
-inline constexpr int kExitCompleted = 0; // the job reached its completion line
-inline constexpr int kExitFailed = 1;    // it ended otherwise
+inline constexpr int kExitFinished = 0;     // every source went in whole
+inline constexpr int kExitFailed = 1;       // nothing was written (an existing file is untouched)
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitWithProblems = 3; // some sources could not be read or were cut short
+
+// The exit status of a run that ended with `outcome`; `stopSignal` is the signal that stopped
+// it (0 for none): a stop exits as the shell expects of that signal, 128 + its number.
+int exitStatus(const ConversionOutcome& outcome, int stopSignal);
 
 // Runs tavimo-cli on the arguments that follow the program name: the same conversion job as
-// the window's start button, on the settings the options give.
-int runCli(const QStringList& arguments, const ConversionLibraries& libraries, AcmLibrary& acm,
-           std::ostream& out, std::ostream& err);
+// the window's start button, on the settings the options give. Stop signals are handled from
+// here on.
+int runCli(const QStringList& arguments, const ConversionLibraries& libraries, std::ostream& out,
+           std::ostream& err);

@@ -1,39 +1,47 @@
 #include "cli/console_host.h"
 
-#include "acm/ACMConvertor.h"
 #include "cli/stop_signals.h"
+#include "pipeline/conversion_job.h"
 
 #include <QCoreApplication>
 
 #include <ostream>
 
-ConsoleHost::ConsoleHost(ConversionSettings conversion, AcmLibrary& acm, std::ostream& output,
+ConsoleHost::ConsoleHost(ConversionSettings conversion, std::ostream& output,
                          std::ostream& errors)
-    : settings(std::move(conversion)), out(output), err(errors),
-      convertor(std::make_unique<TACMConvertor>(acm)) {
-    loadWavToWavDescription(*convertor);
-}
-
-ConsoleHost::~ConsoleHost() = default;
+    : settings(std::move(conversion)), out(output), err(errors) {}
 
 void ConsoleHost::AddProgressLine(const QString& line) {
     lines << line;
-    if (line == kCompletionLine)
-        sawCompletion = true;
     out << line.toStdString() << '\n' << std::flush;
+    // Whoever reads the log has gone (a closed pipe): a run nobody can follow is ended.
+    if (!out && outputFailure.isEmpty())
+        outputFailure = QStringLiteral("Die Ausgabe der Protokollzeilen ist fehlgeschlagen (die "
+                                       "Standardausgabe ist geschlossen) - Umwandlung abgebrochen.");
 }
 
 void ConsoleHost::TrimProgressLog() {
-    while (lines.size() >= 11)
+    while (lines.size() > kProgressLogCap)
         lines.removeFirst();
 }
 
 void ConsoleHost::processEvents() {
     QCoreApplication::processEvents();
-    if (takeStopSignal() && stopAction)
-        stopAction();
+    if (stopPending())
+        job->requestStop();
 }
 
 void ConsoleHost::showErrorMessage(const QString& text) {
     err << text.toStdString() << '\n' << std::flush;
+}
+
+bool ConsoleHost::stopPending() {
+    return job && !job->stopRequested() && stopSignal() != 0;
+}
+
+QString ConsoleHost::abortReason() {
+    if (abortSignalled())
+        return QStringLiteral("Die Umwandlung wurde sofort abgebrochen; die Zieldatei bleibt, "
+                              "wie sie war.");
+    return outputFailure;
 }

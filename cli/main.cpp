@@ -1,6 +1,5 @@
 // tavimo-cli: the window's conversion on the command line, without a display.
 #include "cli/cli_run.h"
-#include "cli/stop_signals.h"
 #include "pipeline/conversion_job.h"
 #include "platform/lame/mp3lame_library.h"
 #include "platform/mcl/ffmpeg_mcl.h"
@@ -13,10 +12,9 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tavimo"));
-    installStopSignals();
     FfmpegMcl mcl;
     Mp3LameLibrary lame;
     SwrAcmLibrary acm;
-    return runCli(QCoreApplication::arguments().mid(1), ConversionLibraries{mcl, lame}, acm,
+    return runCli(QCoreApplication::arguments().mid(1), ConversionLibraries{mcl, lame, acm},
                   std::cout, std::cerr);
 }

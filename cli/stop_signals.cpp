@@ -1,29 +1,62 @@
 #include "cli/stop_signals.h"
 
+#include <atomic>
 #include <csignal>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
 
-volatile std::sig_atomic_t stopSignalled = 0;
+std::atomic<int> firstSignal{0};
+std::atomic<bool> secondSignal{false};
+const char* stopMessage = "";
+std::size_t stopMessageLength = 0;
 
-extern "C" void noteStopSignal(int) {
-    stopSignalled = 1;
+constexpr char kMp3Message[] =
+    "Die Umwandlung wird angehalten, sobald die Quelldatei, die gerade kodiert wird, fertig "
+    "ist.\nNoch einmal Strg+C bricht sofort ab; die Zieldatei bleibt dann, wie sie war.\n";
+constexpr char kWavMessage[] =
+    "Die Umwandlung wird nach dem aktuellen Block angehalten.\n"
+    "Noch einmal Strg+C bricht sofort ab; die Zieldatei bleibt dann, wie sie war.\n";
+
+extern "C" void noteStopSignal(int signal) {
+    int none = 0;
+    if (firstSignal.compare_exchange_strong(none, signal)) {
+        // write() is safe here; a terminal that is gone simply takes nothing.
+        [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, stopMessage,
+                                                         stopMessageLength);
+        return;
+    }
+    secondSignal = true;
 }
+
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "signal handlers may only touch lock-free atomics");
 
 } // namespace
 
-void installStopSignals() {
+void installSignalHandlers(bool mp3Road) {
+    firstSignal = 0;
+    secondSignal = false;
+    stopMessage = mp3Road ? kMp3Message : kWavMessage;
+    stopMessageLength = std::strlen(stopMessage);
     struct sigaction action {};
     action.sa_handler = noteStopSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND | SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    for (const int signal : {SIGPIPE, SIGXFSZ})
+        sigaction(signal, &ignore, nullptr);
 }
 
-bool takeStopSignal() {
-    if (!stopSignalled)
-        return false;
-    stopSignalled = 0;
-    return true;
+int stopSignal() {
+    return firstSignal.load();
+}
+
+bool abortSignalled() {
+    return secondSignal.load();
 }

@@ -1,8 +1,11 @@
 #pragma once
 
-// SIGINT and SIGTERM act as the stop button. The handler only notes the signal; the console
-// host acts on it when the conversion pumps its messages. A second signal of the same kind
-// takes its default action, so a conversion that pumps nothing can still be ended at once.
-void installStopSignals();
-// True once for every noted signal.
-bool takeStopSignal();
+// SIGINT, SIGTERM and SIGHUP stop a conversion as the stop button does; the first one says at
+// once, on standard error, where the stop takes effect. A second one ends the run at once.
+// SIGPIPE and SIGXFSZ are ignored, so a write they would have stopped fails like any other.
+// `mp3Road` chooses what the first signal's message says.
+void installSignalHandlers(bool mp3Road);
+// The first stop signal that arrived, 0 while none has.
+int stopSignal();
+// A second stop signal arrived: the run must end at once.
+bool abortSignalled();

@@ -1,21 +1,27 @@
 #pragma once
 
+#include "pipeline/mp3_choices.h"
+
 #include <QString>
 #include <QStringList>
 
-class TACMConvertor;
+struct ConversionOutcome;
+struct ConversionProgress;
 
-// What the conversion reads from the window when it starts.
+// The progress log keeps this many of its newest lines wherever it is trimmed.
+inline constexpr int kProgressLogCap = 10;
+
+// What a run converts, read from the window (or the command line) when it starts.
 struct ConversionSettings {
-    QString destination;    // never empty when a job runs
-    QStringList sources;    // full paths, in list order
-    QString sampleRateText; // MP3 output rate in Hz, as the rate box shows it
-    QString bitRateText;    // MP3 bit rate in kbit/s, as the bit-rate box shows it
+    QString destination; // never empty when a job runs
+    QStringList sources; // full paths, in list order
+    int sampleRate = kDefaultSampleRate; // MP3 output rate in Hz
+    int bitRate = kDefaultBitRate;       // MP3 bit rate in kbit/s
     bool internalDecoder = true;
 };
 
-// The part of the window the conversion works with: the log, the buttons, the stop flag, the
-// message pump, the format convertor. The main window and the command-line tool provide it.
+// Whoever runs conversions: the main window or the command-line tool. It gives the settings and
+// observes the run; the job owns everything the run needs.
 class ConversionHost {
 public:
     virtual ~ConversionHost() = default;
@@ -24,18 +30,21 @@ public:
 
     // Appends one line to the progress log; nothing else.
     virtual void AddProgressLine(const QString& line) = 0;
-    // Removes the oldest lines while 11 or more are held.
+    // Removes the oldest lines while more than kProgressLogCap are held.
     virtual void TrimProgressLog() = 0;
     // Handles the window messages that are waiting, then returns.
     virtual void processEvents() = 0;
-
-    virtual bool stopRequested() const = 0;
-    virtual void setStopRequested(bool requested) = 0;
-
-    // Busy: start disabled, stop enabled. Idle: start enabled, stop disabled.
-    virtual void setButtonsBusy(bool busy) = 0;
     // A modal error box without a caption of ours.
     virtual void showErrorMessage(const QString& text) = 0;
 
-    virtual TACMConvertor& wavtowav() = 0;
+    // A run begins (true) or has ended (false); outcome() of the job is final by then.
+    virtual void runStateChanged(bool running) { (void)running; }
+    // Called right before every message pump of a run.
+    virtual void progressChanged(const ConversionProgress& progress) { (void)progress; }
+    // A stop that arrived outside the message pump (a signal), looked at where the job decides
+    // whether to go on with the next source.
+    virtual bool stopPending() { return false; }
+    // Non-empty: the run must end at once as failed, for this reason (German). Looked at after
+    // every block.
+    virtual QString abortReason() { return {}; }
 };

@@ -1,69 +1,18 @@
 #include "pipeline/conversion_job.h"
 
-#include "common/cp1252.h"
-#include "pipeline/conversion_host.h"
-#include "pipeline/encoder_stream.h"
-#include "pipeline/output_file.h"
-#include "pipeline/temp_file.h"
-#include "pipeline/wav_to_mp3.h"
+#include "common/duration_text.h"
+#include "common/exception.h"
+#include "pipeline/destination_file.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
-#include <utility>
+#include <numeric>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
-
-namespace {
-
-constexpr std::int32_t kReadBlock = 100000;
-
-QByteArray fileName8(const QString& path) {
-    return QFile::encodeName(path);
-}
-
-// Releases what the codec library handed out for a run, also when an error leaves the run.
-class RunHandles {
-public:
-    explicit RunHandles(MclLibrary& mcl) : lib(mcl) {}
-    ~RunHandles() {
-        if (input)
-            lib.MclReadClose(input);
-        if (writing)
-            lib.MclWriteClose(output);
-        if (sound)
-            lib.MclSndFree(sound);
-        if (output)
-            lib.MclFree(output);
-    }
-    RunHandles(const RunHandles&) = delete;
-    RunHandles& operator=(const RunHandles&) = delete;
-
-    MclLibrary& lib;
-    MclHandle output = 0;
-    MclHandle sound = 0;
-    MclHandle input = 0;
-    bool writing = false;
-};
-
-// Deletes a source's temporary file when an error leaves the run before the job deletes it.
-class TempFileGuard {
-public:
-    ~TempFileGuard() {
-        if (!name.isEmpty())
-            QFile::remove(name);
-    }
-    QString name;
-};
-
-QString errorText(MclLibrary& mcl) {
-    return fromCp1252(mcl.MclGetErrorStr());
-}
-
-} // namespace
 
 bool isWavDestination(const QString& destination) {
     const qsizetype dot = destination.lastIndexOf(u'.');
@@ -87,7 +36,7 @@ bool destinationIsSource(const QString& destination, const QStringList& sources)
         return false;
 #ifdef Q_OS_UNIX
     struct stat targetStat {};
-    const bool haveInode = ::stat(fileName8(destination).constData(), &targetStat) == 0;
+    const bool haveInode = ::stat(QFile::encodeName(destination).constData(), &targetStat) == 0;
 #endif
     for (const QString& source : sources) {
         const QFileInfo info(source);
@@ -98,7 +47,7 @@ bool destinationIsSource(const QString& destination, const QStringList& sources)
 #ifdef Q_OS_UNIX
         // Hard links are one file under two names.
         struct stat sourceStat {};
-        if (haveInode && ::stat(fileName8(source).constData(), &sourceStat) == 0 &&
+        if (haveInode && ::stat(QFile::encodeName(source).constData(), &sourceStat) == 0 &&
             sourceStat.st_dev == targetStat.st_dev && sourceStat.st_ino == targetStat.st_ino)
             return true;
 #endif
@@ -107,7 +56,12 @@ bool destinationIsSource(const QString& destination, const QStringList& sources)
 }
 
 ConversionJob::ConversionJob(ConversionHost& conversionHost, ConversionLibraries libraries)
-    : host(conversionHost), libs(libraries) {}
+    : wavtowav(libraries.acm), host(conversionHost), libs(libraries) {
+    wavtowav.setObjectName(QStringLiteral("wavtowav"));
+    loadWavToWavDescription(wavtowav);
+}
+
+ConversionJob::~ConversionJob() = default;
 
 void ConversionJob::RunConversion() {
     // Handlers run nested inside the job while it pumps messages; a second start must not
@@ -115,119 +69,163 @@ void ConversionJob::RunConversion() {
     if (active)
         return;
     active = true;
-    struct Idle {
-        bool& flag;
-        ~Idle() { flag = false; }
-    } idle{active};
-
-    host.setStopRequested(false);
+    StopRequested = false;
+    result = ConversionOutcome{};
     // A copy taken now: the list may change while the job pumps messages.
     const ConversionSettings settings = host.conversionSettings();
-    if (destinationIsSource(settings.destination, settings.sources)) {
-        host.AddProgressLine(QStringLiteral("Die Zieldatei ist zugleich eine Quelldatei - "
-                                            "bitte wählen Sie eine andere Zieldatei."));
-        return;
+    result.sourceCount = static_cast<int>(settings.sources.size());
+    host.runStateChanged(true);
+    struct Idle {
+        ConversionJob& job;
+        ~Idle() {
+            job.active = false;
+            job.host.runStateChanged(false);
+        }
+    } idle{*this};
+
+    try {
+        convert(settings);
+    } catch (const std::exception& error) {
+        result.kind = ConversionOutcome::Kind::Failed;
+        result.reason = QString::fromUtf8(error.what());
+        throw;
     }
-    libs.mcl.MclMpegInternalDecoder(settings.internalDecoder ? -1 : 0);
-    if (isWavDestination(settings.destination))
-        convertToWav(settings);
-    else
-        convertToMp3(settings);
 }
 
 void ConversionJob::CancelConversion() {
     libs.mcl.MclAbort(0);
 }
 
-MclHandle ConversionJob::openSource(const QString& path) {
-    const MclHandle input = libs.mcl.MclReadOpen(fileName8(path).constData(), 0, 0, 0);
-    host.AddProgressLine(QStringLiteral("Quelldatei öffnen ") + errorText(libs.mcl));
-    return input;
+void ConversionJob::requestStop() {
+    StopRequested = true;
+    CancelConversion();
 }
 
-void ConversionJob::copySource(MclHandle input, MclHandle output, MclHandle sound,
-                               bool pumpMessages) {
-    std::int64_t position = 0;
-    int readResult = 0;
-    int writeResult = 0;
-    do {
-        readResult = libs.mcl.MclReadSound(input, position, kReadBlock, sound);
-        writeResult = libs.mcl.MclWriteSound(output, sound);
-        if (readResult == 0)
-            position += kReadBlock;
-        host.TrimProgressLog();
-        host.AddProgressLine(QString::number(position) + QStringLiteral(" Samples gelesen..."));
-        if (pumpMessages)
-            host.processEvents();
-    } while (readResult == 0 && writeResult == 0 && !host.stopRequested());
+void ConversionJob::convert(const ConversionSettings& settings) {
+    const auto refuse = [this](const QString& why) {
+        host.AddProgressLine(why);
+        result.kind = ConversionOutcome::Kind::Refused;
+        result.reason = why;
+    };
+    if (destinationIsSource(settings.destination, settings.sources))
+        return refuse(QStringLiteral("Die Zieldatei ist zugleich eine Quelldatei - "
+                                     "bitte wählen Sie eine andere Zieldatei."));
+    DestinationFile destination(settings.destination);
+    if (const QString why = destination.refusal(); !why.isEmpty())
+        return refuse(why);
+
+    estimateLengths(settings.sources);
+    libs.mcl.MclMpegInternalDecoder(settings.internalDecoder ? -1 : 0);
+    if (isWavDestination(settings.destination))
+        convertToWav(settings, destination);
+    else
+        convertToMp3(settings, destination);
 }
 
-void ConversionJob::convertToWav(const ConversionSettings& settings) {
-    RunHandles run(libs.mcl);
-    run.output = libs.mcl.MclCreate();
-    libs.mcl.MclAudioSetFileName(run.output, fileName8(settings.destination).constData());
-    run.writing = true;
-    host.AddProgressLine(QStringLiteral("Ausgabedatei ") + errorText(libs.mcl));
-    run.sound = libs.mcl.MclSndCreate();
-
-    for (const QString& source : settings.sources) {
-        run.input = openSource(source);
-        copySource(run.input, run.output, run.sound, true);
-        libs.mcl.MclReadClose(std::exchange(run.input, 0));
-        // A stop ends the destination here: the sources after it are not touched.
-        if (host.stopRequested())
-            break;
+void ConversionJob::estimateLengths(const QStringList& sources) {
+    lengths.clear();
+    current = 0;
+    doneBefore = 0;
+    std::vector<double> known;
+    for (const QString& source : sources) {
+        lengths.push_back(libs.mcl.MclSourceSeconds(QFile::encodeName(source).constData()));
+        if (lengths.back() >= 0)
+            known.push_back(lengths.back());
     }
-
-    libs.mcl.MclSndFree(std::exchange(run.sound, 0));
-    libs.mcl.MclWriteClose(run.output);
-    run.writing = false;
-    libs.mcl.MclFree(std::exchange(run.output, 0));
-    host.AddProgressLine(QStringLiteral("Konvertierung beendet..."));
-    host.TrimProgressLog();
+    // A source whose container tells nothing is guessed as long as the others on average.
+    const double guess =
+        known.empty() ? 0 : std::accumulate(known.begin(), known.end(), 0.0) / known.size();
+    for (double& length : lengths) {
+        if (length < 0)
+            length = guess;
+    }
 }
 
-void ConversionJob::convertToMp3(const ConversionSettings& settings) {
-    OutputFile destination;
-    if (!destination.create(settings.destination)) {
-        host.AddProgressLine(QStringLiteral("Konnte MP3 Datei nicht erstellen..."));
+void ConversionJob::pump(double currentSeconds) {
+    ConversionProgress progress;
+    progress.source = current;
+    progress.sourceCount = static_cast<int>(lengths.size());
+    progress.doneSeconds = doneBefore + currentSeconds;
+    double total = doneBefore;
+    for (std::size_t i = static_cast<std::size_t>(current); i < lengths.size(); ++i)
+        total += static_cast<int>(i) == current ? std::max(lengths[i], currentSeconds) : lengths[i];
+    progress.totalSeconds = total;
+    host.progressChanged(progress);
+    host.processEvents();
+    checkAbort();
+}
+
+void ConversionJob::checkAbort() {
+    if (const QString reason = host.abortReason(); !reason.isEmpty())
+        throw Exception(reason.toStdString());
+}
+
+void ConversionJob::noteSource(int index, const QString& path, const SourceOpen& open,
+                               const SourceRead& read, double seconds) {
+    lengths[static_cast<std::size_t>(index)] = seconds;
+    doneBefore += seconds;
+    result.seconds += seconds;
+    const bool anything = read.position > 0 || seconds > 0;
+    // A source cut off by the user's stop is what the user asked for, not a problem.
+    if (open.error == MclError::Aborted || read.readError == MclError::Aborted) {
+        result.sourcesConverted += anything ? 1 : 0;
         return;
     }
-    EncoderStream stream(libs.lame, destination);
-    if (!stream.InitEncoderStream(settings.sampleRateText.toUInt(),
-                                  settings.bitRateText.toUInt())) {
-        host.AddProgressLine(QStringLiteral("Konnte LAME Encoder nicht initialisieren..."));
-        destination.close();
+    SourceProblem problem{index, path, {}, false};
+    if (open.error != MclError::Ok) {
+        problem.reason = open.text;
+    } else if (read.readResult < 0 && read.readError == MclError::ReadFailed) {
+        problem.cutShort = anything;
+        problem.reason = anything ? QStringLiteral("Fehler beim Lesen der Quelldatei - nur die "
+                                                   "ersten %1 wurden umgewandelt")
+                                        .arg(durationText(seconds))
+                                  : QStringLiteral("Fehler beim Lesen der Quelldatei");
+    } else {
+        ++result.sourcesConverted;
         return;
     }
+    result.sourcesConverted += problem.cutShort ? 1 : 0;
+    result.problems.push_back(problem);
+}
 
-    {
-        RunHandles run(libs.mcl);
-        run.output = libs.mcl.MclCreate();
-        run.sound = libs.mcl.MclSndCreate();
-        for (const QString& source : settings.sources) {
-            run.input = openSource(source);
-            TempFileGuard temp;
-            temp.name = MakeTempFileName(QStringLiteral("temp"), QStringLiteral(".wav"));
-            libs.mcl.MclAudioSetFileName(run.output, fileName8(temp.name).constData());
-            run.writing = true;
-            // No messages are pumped while a source is decoded; the stage pumps them.
-            copySource(run.input, run.output, run.sound, false);
-            libs.mcl.MclReadClose(std::exchange(run.input, 0));
-            libs.mcl.MclWriteClose(run.output);
-            run.writing = false;
-            host.AddProgressLine(QStringLiteral("MP3 Kodierung..."));
-            EncodeWavToMp3(host, stream, temp.name);
-            QFile::remove(std::exchange(temp.name, QString()));
-            if (host.stopRequested())
-                break;
-        }
-        libs.mcl.MclSndFree(std::exchange(run.sound, 0));
-        libs.mcl.MclFree(std::exchange(run.output, 0));
+void ConversionJob::noteLostBlocks(int index, const QString& path, std::uint32_t blocks) {
+    const QString reason =
+        blocks == 1 ? QStringLiteral("1 Block konnte nicht umgewandelt werden und fehlt")
+                    : QStringLiteral("%1 Blöcke konnten nicht umgewandelt werden und fehlen")
+                          .arg(blocks);
+    host.AddProgressLine(reason + QStringLiteral(" in der MP3-Datei."));
+    auto problem = std::find_if(result.problems.begin(), result.problems.end(),
+                                [index](const SourceProblem& p) { return p.index == index; });
+    if (problem == result.problems.end())
+        result.problems.push_back({index, path, reason, true});
+    else
+        problem->reason += QStringLiteral("; ") + reason;
+}
+
+bool ConversionJob::classify() {
+    using Kind = ConversionOutcome::Kind;
+    if (result.sourceCount > 0 && result.sourcesConverted == 0) {
+        result.kind = Kind::Failed;
+        result.reason = QStringLiteral("Keine der Quelldateien konnte gelesen werden - die "
+                                       "Zieldatei wurde nicht geschrieben.");
+        host.AddProgressLine(result.reason);
+        return false;
     }
+    result.kind = StopRequested            ? Kind::Stopped
+                  : result.problems.empty() ? Kind::Finished
+                                            : Kind::FinishedWithProblems;
+    return true;
+}
 
-    host.AddProgressLine(QStringLiteral("Konvertierung beendet..."));
-    host.TrimProgressLog();
-    stream.FinishEncoderStream();
-    destination.close();
+void ConversionJob::commit(DestinationFile& destination) {
+    if (const QString error = destination.commit(); !error.isEmpty()) {
+        result.kind = ConversionOutcome::Kind::Failed;
+        result.reason = QStringLiteral("Die Zieldatei konnte nicht ersetzt werden: ") + error;
+        host.AddProgressLine(result.reason);
+    }
+}
+
+void ConversionJob::fail(const QString& reason) {
+    result.kind = ConversionOutcome::Kind::Failed;
+    result.reason = reason;
 }

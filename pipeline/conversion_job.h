@@ -1,42 +1,98 @@
 #pragma once
 
+#include "acm/ACMConvertor.h"
+#include "pipeline/conversion_host.h"
+#include "pipeline/conversion_outcome.h"
 #include "platform/mcl/mcl_library.h"
 
 #include <QString>
 #include <QStringList>
 
-class ConversionHost;
+#include <vector>
+
+class AcmLibrary;
+class DestinationFile;
+class EncoderStream;
 class LameLibrary;
-struct ConversionSettings;
 
 // The platform libraries one conversion drives.
 struct ConversionLibraries {
     MclLibrary& mcl;
     LameLibrary& lame;
+    AcmLibrary& acm;
 };
 
 // Turns the listed sources into the one destination file, on the calling thread, pumping the
-// host's messages at fixed points. Errors deep in the pipeline leave RunConversion as exceptions.
+// host's messages at fixed points. It owns what a run needs: the format convertor, the busy
+// state and the stop request; the host gives the settings and observes. Every run ends with an
+// outcome(); an error deep in the pipeline also leaves RunConversion as an exception, after the
+// outcome has been recorded and everything released.
 class ConversionJob {
 public:
     ConversionJob(ConversionHost& host, ConversionLibraries libraries);
+    ~ConversionJob();
+    ConversionJob(const ConversionJob&) = delete;
+    ConversionJob& operator=(const ConversionJob&) = delete;
 
     // Runs one whole conversion; does nothing when a conversion is already running.
     void RunConversion();
     // Asks the codec library to abort its work.
     void CancelConversion();
+    // What the stop button does: the run ends after its current block (WAV) or source (MP3).
+    void requestStop();
+
     bool running() const { return active; }
+    bool stopRequested() const { return StopRequested; }
+    // How the last run ended.
+    const ConversionOutcome& outcome() const { return result; }
+
+    // The format convertor the transcoding stage works with.
+    TACMConvertor wavtowav;
 
 private:
-    void convertToWav(const ConversionSettings& settings);
-    void convertToMp3(const ConversionSettings& settings);
-    MclHandle openSource(const QString& path);
+    struct SourceOpen {
+        MclHandle input = 0;
+        MclError error = MclError::Ok;
+        QString text; // the library's text for the open, as logged
+    };
+    struct SourceRead {
+        std::int64_t position = 0;
+        int readResult = 0;
+        int writeResult = 0;
+        MclError readError = MclError::Ok;
+        QString writeErrorText; // the library's text when the write failed
+        double seconds = 0;     // of sound written
+    };
+
+    void convert(const ConversionSettings& settings);
+    void convertToWav(const ConversionSettings& settings, DestinationFile& destination);
+    void convertToMp3(const ConversionSettings& settings, DestinationFile& destination);
+    void encodeSources(const ConversionSettings& settings, EncoderStream& stream);
+    SourceOpen openSource(const QString& path);
     // Reads the open source block by block into the output's file.
-    void copySource(MclHandle input, MclHandle output, MclHandle sound, bool pumpMessages);
+    SourceRead copySource(MclHandle input, MclHandle output, MclHandle sound, bool pumpMessages);
+    // Notes how one source went: whole, cut short, or not read at all.
+    void noteSource(int index, const QString& path, const SourceOpen& open,
+                    const SourceRead& read, double seconds);
+    void noteLostBlocks(int index, const QString& path, std::uint32_t blocks);
+    // Settles the outcome of a run that got to its end; false when it failed after all.
+    bool classify();
+    void commit(DestinationFile& destination);
+    void fail(const QString& reason);
+    void pump(double currentSeconds);
+    void checkAbort();
+    void estimateLengths(const QStringList& sources);
 
     ConversionHost& host;
     ConversionLibraries libs;
+    bool StopRequested = false;
     bool active = false;
+    ConversionOutcome result;
+
+    // Progress of the running conversion.
+    std::vector<double> lengths; // per source: estimated, then measured once converted
+    int current = 0;
+    double doneBefore = 0; // seconds of the sources before the current one
 };
 
 // True when the destination's extension is ".wav" in any letter case.

@@ -10,3 +10,8 @@ inline constexpr std::array<int, 14> kMp3BitRates{8,  16, 24, 32,  40,  48,  56,
                                                   64, 80, 96, 112, 128, 144, 160};
 inline constexpr int kDefaultSampleRate = 44100;
 inline constexpr int kDefaultBitRate = 128;
+
+// What the stage hands the encoder, whatever the source: 44100 Hz, 16-bit, stereo PCM.
+inline constexpr int kEncoderInputRate = 44100;
+inline constexpr int kEncoderInputChannels = 2;
+inline constexpr int kEncoderInputBits = 16;

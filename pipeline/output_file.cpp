@@ -1,58 +1,56 @@
 #include "pipeline/output_file.h"
 
+#include "common/error_text.h"
 #include "common/exception.h"
 
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
-#include <string>
-
-namespace {
-
-// MP3 data arrives in pieces of a few hundred bytes; the buffer turns them into few writes.
-constexpr std::size_t BufferSize = 256 * 1024;
-
-} // namespace
+#include <utility>
+#include <fcntl.h>
+#include <unistd.h>
 
 void OutputFile::fail(int error) {
     // A short write without a system error is the disk refusing more bytes as well.
     if (error == 0 || error == ENOSPC || error == EDQUOT)
         throw EInOutError("Disk full");
-    throw EInOutError("Fehler beim Schreiben der Datei: " + std::string(std::strerror(error)));
+    throw EInOutError(
+        QStringLiteral("Fehler beim Schreiben der Datei: %1").arg(systemErrorText(error)).toStdString());
+}
+
+OutputFile::~OutputFile() {
+    if (fd >= 0)
+        ::close(fd);
 }
 
 bool OutputFile::create(const QString& fileName) {
-    file.reset();
-    file.reset(std::fopen(QFile::encodeName(fileName).constData(), "wb"));
-    if (!file)
-        return false;
-    if (!buffer)
-        buffer = std::make_unique<char[]>(BufferSize);
-    std::setvbuf(file.get(), buffer.get(), _IOFBF, BufferSize);
-    return true;
+    if (fd >= 0)
+        ::close(std::exchange(fd, -1));
+    fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                0666);
+    createErrno = fd < 0 ? errno : 0;
+    return fd >= 0;
 }
 
 void OutputFile::write(const void* data, std::size_t size) {
-    if (!file)
+    if (fd < 0)
         throw EInOutError("File not open");
-    if (size == 0)
-        return;
-    errno = 0;
-    if (std::fwrite(data, 1, size, file.get()) != size)
-        fail(errno);
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t done = ::write(fd, bytes, size);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            fail(done < 0 ? errno : 0);
+        bytes += done;
+        size -= static_cast<std::size_t>(done);
+    }
 }
 
 void OutputFile::close() {
-    if (!file)
+    if (fd < 0)
         return;
-    errno = 0;
-    const bool flushed = std::fflush(file.get()) == 0;
-    const int flushError = errno;
-    errno = 0;
-    const bool closed = std::fclose(file.release()) == 0;
-    if (!flushed)
-        fail(flushError);
-    if (!closed)
+    // Some file systems report a failed write only when the file is closed.
+    if (::close(std::exchange(fd, -1)) != 0 && errno != EINTR)
         fail(errno);
 }

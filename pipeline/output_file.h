@@ -3,29 +3,29 @@
 #include <QString>
 
 #include <cstddef>
-#include <cstdio>
-#include <memory>
 
-// A file written in bytes through a buffer. Failures raise EInOutError: "Disk full" when the
-// disk takes fewer bytes than given.
+// A file written in bytes, straight through to the system, so that a full disk shows at the
+// write that did not fit. Failures raise EInOutError: "Disk full" when the disk takes fewer
+// bytes than given.
 class OutputFile {
 public:
     OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates the file, emptying it if it exists. False when it cannot be created.
+    // Creates the file, emptying it if it exists. False when it cannot be created; then
+    // creationError() tells why.
     bool create(const QString& fileName);
-    bool isOpen() const { return file != nullptr; }
+    int creationError() const { return createErrno; }
+    bool isOpen() const { return fd >= 0; }
     void write(const void* data, std::size_t size);
-    // Flushes and closes; a failure raises EInOutError. Closing a closed file does nothing.
+    // Closes; a failure raises EInOutError. Closing a closed file does nothing.
     void close();
 
 private:
     [[noreturn]] static void fail(int error);
 
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    // Declared before `file`, so it outlives the stream that buffers into it.
-    std::unique_ptr<char[]> buffer;
-    std::unique_ptr<std::FILE, Closer> file;
+    int fd = -1;
+    int createErrno = 0;
 };

@@ -1,8 +1,10 @@
 #include "pipeline/wav_to_mp3.h"
 
 #include "acm/ACMConvertor.h"
+#include "common/exception.h"
 #include "pipeline/conversion_host.h"
 #include "pipeline/encoder_stream.h"
+#include "pipeline/mp3_choices.h"
 #include "pipeline/wav_header.h"
 
 #include <QFile>
@@ -11,35 +13,28 @@
 
 namespace {
 
-enum class BlockState { First, Middle, Last };
-
-// Whatever way the stage is left: the header's source length back at its prepared value, the
-// convertor inactive, the file closed, the buttons idle.
+// Whatever way the stage is left: the convertor inactive (the header's source length back at
+// its prepared value first), the file closed.
 class StageState {
 public:
-    StageState(ConversionHost& conversionHost, QFile& temporary)
-        : host(conversionHost), file(temporary) {
-        host.setButtonsBusy(true);
-    }
+    StageState(TACMConvertor& convertor, QFile& temporary) : wavtowav(convertor), file(temporary) {}
     ~StageState() {
-        TACMConvertor& convertor = host.wavtowav();
-        if (convertor.Active()) {
-            convertor.StreamHeader.cbSrcLength = convertor.InputBufferSize();
+        if (wavtowav.Active()) {
+            wavtowav.StreamHeader.cbSrcLength = wavtowav.InputBufferSize();
             // Only reached when an error is already on its way out; that error is the one
             // to report, so a failure to close here is dropped.
             try {
-                convertor.SetActive(false);
+                wavtowav.SetActive(false);
             } catch (const std::exception&) {
             }
         }
         file.close();
-        host.setButtonsBusy(false);
     }
     StageState(const StageState&) = delete;
     StageState& operator=(const StageState&) = delete;
 
 private:
-    ConversionHost& host;
+    TACMConvertor& wavtowav;
     QFile& file;
 };
 
@@ -47,9 +42,9 @@ void setUpConvertor(TACMConvertor& convertor, const WAVEFORMATEX& format) {
     std::memcpy(&convertor.ACMFormatIn.header, &format, sizeof(WAVEFORMATEX));
     WAVEFORMATEX& out = convertor.ACMFormatOut.header;
     std::memcpy(&out, &convertor.ACMFormatIn.header, sizeof(WAVEFORMATEX));
-    out.nChannels = 2;
-    out.nSamplesPerSec = 44100;
-    out.wBitsPerSample = 16;
+    out.nChannels = kEncoderInputChannels;
+    out.nSamplesPerSec = kEncoderInputRate;
+    out.wBitsPerSample = kEncoderInputBits;
     out.nBlockAlign = static_cast<std::uint16_t>(out.nChannels * out.wBitsPerSample / 8);
     out.nAvgBytesPerSec = out.nSamplesPerSec * out.nChannels * out.wBitsPerSample / 8;
     out.cbSize = 0;
@@ -57,19 +52,28 @@ void setUpConvertor(TACMConvertor& convertor, const WAVEFORMATEX& format) {
     convertor.SetInputBufferSize(std::uint32_t{convertor.ACMFormatIn.header.nBlockAlign} << 12);
 }
 
+[[noreturn]] void readFailed(const QFile& file) {
+    throw EInOutError(QStringLiteral("Die temporäre Datei %1 konnte nicht gelesen werden: %2")
+                          .arg(file.fileName(), file.errorString())
+                          .toStdString());
+}
+
 } // namespace
 
-void EncodeWavToMp3(ConversionHost& host, EncoderStream& stream, const QString& fileName) {
+StageResult EncodeWavToMp3(StageContext& context, const QString& fileName) {
+    StageResult result;
+    TACMConvertor& convertor = context.wavtowav;
     QFile file(fileName);
-    StageState state(host, file);
+    StageState state(convertor, file);
     if (!file.open(QIODevice::ReadOnly) && !file.open(QIODevice::ReadOnly))
-        return;
+        return result;
 
     WavHeaderInfo info{};
     if (!ReadWavHeader(file, info)) {
-        host.showErrorMessage(QStringLiteral("Keine gültige WAV-Datei!!!!"));
-        return;
+        context.host.showErrorMessage(QStringLiteral("Keine gültige WAV-Datei!!!!"));
+        return result;
     }
+    result.validWav = true;
     // The stated size is trusted only as far as the file reaches.
     std::int64_t remaining = info.DataSize;
     const std::int64_t available = std::max<std::int64_t>(file.size() - info.DataOffset, 0);
@@ -78,69 +82,52 @@ void EncodeWavToMp3(ConversionHost& host, EncoderStream& stream, const QString& 
     if (!file.seek(info.DataOffset))
         remaining = 0;
 
-    TACMConvertor& convertor = host.wavtowav();
     setUpConvertor(convertor, info.Format);
     convertor.SetActive(true);
-    ACMSTREAMHEADER& header = convertor.StreamHeader;
-    AcmLibrary& acm = convertor.library();
+    const double bytesPerSecond = info.Format.nAvgBytesPerSec;
 
-    BlockState block = BlockState::First;
     std::int64_t total = 0;
+    std::int64_t taken = 0;
     std::uint32_t blockCount = 0;
     while (remaining > 0) {
-        std::uint32_t length = convertor.InputBufferSize();
         // The block that leaves nothing behind carries the end flag, an exactly filled one
         // too, so the resampler hands out its tail before the next source begins.
-        if (remaining <= length) {
-            length = static_cast<std::uint32_t>(remaining);
-            block = BlockState::Last;
-        }
-        const qint64 got = file.read(reinterpret_cast<char*>(convertor.InputBuffer.get()), length);
-        if (got <= 0)
-            break;
-        if (got < length) {
-            // The file shrank under us: convert what arrived as the end.
-            length = static_cast<std::uint32_t>(got);
-            block = BlockState::Last;
-            remaining = length;
-        }
+        const bool last = remaining <= convertor.InputBufferSize();
+        const auto length =
+            static_cast<std::uint32_t>(last ? remaining : convertor.InputBufferSize());
+        const qint64 got =
+            file.read(reinterpret_cast<char*>(convertor.InputBuffer.get()), length);
+        // The file was measured above: less than that is a failing disk or a file cut under us.
+        if (got < 0)
+            readFailed(file);
+        if (got < length)
+            throw EInOutError("Read beyond end of file");
         remaining -= length;
         total += length;
         ++blockCount;
-        header.cbSrcLength = length;
-        header.cbSrcLengthUsed = length;
         if (blockCount % 10 == 0) {
-            host.TrimProgressLog();
-            host.AddProgressLine(QString::number(total) +
-                                 QStringLiteral(" Samples konvertiert..."));
-            host.processEvents();
+            context.host.TrimProgressLog();
+            context.host.AddProgressLine(QString::number(total) +
+                                         QStringLiteral(" Samples konvertiert..."));
+            context.pump(bytesPerSecond > 0 ? taken / bytesPerSecond : 0);
         }
 
-        const DWORD flags = block == BlockState::First  ? ACM_STREAMCONVERTF_START
-                            : block == BlockState::Last ? ACM_STREAMCONVERTF_END
-                                                        : 0;
-        bool converted = true;
-        try {
-            convertor.CheckAcmResult(QStringLiteral("acmStreamConvert:"),
-                                     acm.acmStreamConvert(convertor.StreamHandle, &header, flags));
-        } catch (const EACMConvertor&) {
-            // A block that fails to convert is skipped; its output holds nothing reliable.
-            converted = false;
+        const AcmBlockResult block = convertor.ConvertBlock(length, last);
+        if (block.taken < length) {
+            file.seek(file.pos() - (length - block.taken));
+            remaining += length - block.taken;
         }
-        if (header.cbSrcLengthUsed != length && header.cbSrcLengthUsed != 0) {
-            const std::uint32_t leftOver = length - std::min(header.cbSrcLengthUsed, length);
-            file.seek(file.pos() - leftOver);
-            remaining += leftOver;
-        }
-        if (converted)
-            stream.EncodeChunk(convertor.OutputBuffer.get(), header.cbDstLengthUsed);
-        if (block != BlockState::Last)
-            block = BlockState::Middle;
-        host.processEvents();
+        taken += block.taken;
+        // A block that failed to convert holds nothing reliable; it is counted, not encoded.
+        if (block.result == MMSYSERR_NOERROR)
+            context.stream.EncodeChunk(convertor.OutputBuffer.get(), block.produced);
+        else
+            ++result.lostBlocks;
+        context.pump(bytesPerSecond > 0 ? taken / bytesPerSecond : 0);
     }
+    result.seconds = bytesPerSecond > 0 ? taken / bytesPerSecond : 0;
 
-    header.cbSrcLength = convertor.InputBufferSize();
-    convertor.CheckAcmResult(QStringLiteral("acmStreamReset"),
-                             acm.acmStreamReset(convertor.StreamHandle, 0));
+    convertor.FinishConversion();
     convertor.SetActive(false);
+    return result;
 }

@@ -3,7 +3,7 @@
 // 128 kbit/s stereo, quality 2. The conversion must stay under 2% of the encoding.
 
 #include "acm/ACMConvertor.h"
-#include "bench/msacm/stage_loop.h"
+#include "acm/convert_buffer.h"
 #include "platform/msacm/swr_acm.h"
 
 #include <lame/lame.h>
@@ -65,7 +65,7 @@ double convert(const std::vector<std::int16_t>& source, std::vector<std::uint8_t
     const double start = cpuSeconds();
     convertor.SetInputBufferSize(convertor.ACMFormatIn.header.nBlockAlign << 12);
     convertor.SetActive(true);
-    convertLikeTheStage(convertor, reinterpret_cast<const std::uint8_t*>(source.data()),
+    convertBuffer(convertor, reinterpret_cast<const std::uint8_t*>(source.data()),
                         source.size() * 2, [out](const std::uint8_t* bytes, std::uint32_t length) {
                             if (out)
                                 out->insert(out->end(), bytes, bytes + length);

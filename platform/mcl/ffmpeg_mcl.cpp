@@ -94,6 +94,13 @@ int FfmpegMcl::MclReadSound(MclHandle input, std::int64_t position, std::int32_t
     return fail(MclError::ReadFailed);
 }
 
+double FfmpegMcl::MclSndSeconds(MclHandle sound) {
+    const auto block = sounds.find(sound);
+    if (block == sounds.end() || block->second.rate <= 0)
+        return 0;
+    return static_cast<double>(block->second.frames()) / block->second.rate;
+}
+
 int FfmpegMcl::MclWriteSound(MclHandle output, MclHandle sound) {
     const auto out = outputs.find(output);
     if (out == outputs.end())

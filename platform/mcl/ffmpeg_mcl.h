@@ -34,6 +34,7 @@ public:
     MclError MclGetError() override { return state; }
     int MclReadSound(MclHandle input, std::int64_t position, std::int32_t count,
                      MclHandle sound) override;
+    double MclSndSeconds(MclHandle sound) override;
     int MclWriteSound(MclHandle output, MclHandle sound) override;
     int MclReadClose(MclHandle input) override;
     int MclWriteClose(MclHandle output) override;

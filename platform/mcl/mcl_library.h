@@ -62,6 +62,11 @@ public:
     // or failed.
     virtual int MclReadSound(MclHandle input, std::int64_t position, std::int32_t count,
                              MclHandle sound) = 0;
+    // The length in seconds of the sound a sound handle holds (0 for an empty or unknown one).
+    virtual double MclSndSeconds(MclHandle sound) {
+        (void)sound;
+        return 0;
+    }
     // Appends the block in `sound` to the writer's file. 0 on success.
     virtual int MclWriteSound(MclHandle output, MclHandle sound) = 0;
 

@@ -41,7 +41,7 @@ protected:
         setErrorBox([this](QWidget*, const QString& caption, const QString& text) {
             boxes.push_back({caption, text});
         });
-        form = std::make_unique<TMainForm>(ConversionLibraries{mcl, lame}, acm);
+        form = std::make_unique<TMainForm>(ConversionLibraries{mcl, lame, acm});
         auto scripted = std::make_unique<ScriptedSaveDialog>();
         dialog = scripted.get();
         form->FilenameEdit1->setDialog(std::move(scripted));

@@ -96,8 +96,8 @@ TEST_F(MainForm, StartWithoutDestinationAsksForOneEachTimeWithoutTrimming) {
 TEST_F(MainForm, GivesTheConversionTheChosenRates) {
     form->mp3format->setCurrentIndex(0);
     form->BitRate->setCurrentIndex(13);
-    EXPECT_EQ(form->conversionSettings().sampleRateText, "48000");
-    EXPECT_EQ(form->conversionSettings().bitRateText, "160");
+    EXPECT_EQ(form->conversionSettings().sampleRate, 48000);
+    EXPECT_EQ(form->conversionSettings().bitRate, 160);
 }
 
 TEST_F(MainForm, EscapePressesTheDeleteButton) {

@@ -45,11 +45,12 @@ TEST(CliEndToEnd, JoinsRealSourcesIntoOneWavOrMp3File) {
                                          {"-c:a", "aac", "-ar", "48000", "-ac", "2"}));
     ASSERT_TRUE(media::makeVideoWithSine(dir.filePath("b.avi"), 660, 2.0,
                                          {"-c:a", "libmp3lame", "-ar", "44100", "-ac", "2"}));
-    // A source that cannot be opened does not stop the run.
+    // A source that cannot be opened does not stop the run, but it is named.
     Result result = runCli({"-o", dir.filePath("out.wav"), dir.filePath("a.mp4"),
                             dir.filePath("missing.avi"), dir.filePath("b.avi")});
-    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_TRUE(result.err.isEmpty()) << result.err.toStdString();
+    ASSERT_EQ(result.exitCode, 3) << result.err.toStdString();
+    EXPECT_EQ(result.err, "Nicht umgewandelt: " + dir.filePath("missing.avi") +
+                              ": Ungültige Quelldatei.\n");
     EXPECT_EQ(result.out.filter("Quelldatei öffnen OK").size(), 2);
     EXPECT_EQ(result.out.last(), "Konvertierung beendet...");
     const media::Pcm pcm = media::readWav(dir.filePath("out.wav"));

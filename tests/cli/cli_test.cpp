@@ -6,9 +6,12 @@
 #include "common/exception.h"
 #include "fakes/fake_acm.h"
 #include "fakes/fake_lame.h"
+#include "fakes/fake_mcl.h"
 #include "pipeline/conversion_job.h"
 #include "pipeline/mp3_choices.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -46,27 +49,30 @@ TEST(CliOptions, TakesTheWindowsChoicesAnywhereWithItsDefaults) {
     EXPECT_FALSE(result.options.internalDecoder);
     EXPECT_EQ(result.options.destination, "my out.wav");
     EXPECT_EQ(result.options.sources, QStringList({"a.avi", "-b.avi"}));
-    EXPECT_EQ(result.options.sampleRate, "44100");
-    EXPECT_EQ(result.options.bitRate, "128");
+    EXPECT_EQ(result.options.sampleRate, 44100);
+    EXPECT_EQ(result.options.bitRate, 128);
     EXPECT_TRUE(parseCliArguments({"-o", "o", "a"}).options.internalDecoder);
     for (const int rate : kMp3SampleRates) {
         result = parseCliArguments({"--rate", QString::number(rate), "-o", "o", "a"});
-        EXPECT_EQ(result.options.sampleRate, QString::number(rate));
+        EXPECT_EQ(result.options.sampleRate, rate);
     }
     for (const int bitRate : kMp3BitRates) {
         result = parseCliArguments({"--bitrate=" + QString::number(bitRate), "-o", "o", "a"});
-        EXPECT_EQ(result.options.bitRate, QString::number(bitRate));
+        EXPECT_EQ(result.options.bitRate, bitRate);
     }
 }
 
 class CliRun : public ::testing::Test {
 protected:
     int run(const QStringList& arguments) {
-        return runCli(arguments, ConversionLibraries{mcl, lame}, acm, out, err);
+        out.str({});
+        err.str({});
+        return runCli(arguments, ConversionLibraries{mcl, lame, acm}, out, err);
     }
     QStringList outLines() const {
         return QString::fromStdString(out.str()).split(u'\n', Qt::SkipEmptyParts);
     }
+    QString errText() const { return QString::fromStdString(err.str()); }
 
     FakeMcl mcl;
     FakeLame lame;
@@ -78,11 +84,10 @@ protected:
 };
 
 TEST_F(CliRun, HelpAndUsageErrorsTouchNothing) {
-    EXPECT_EQ(run({"--help"}), kExitCompleted);
+    EXPECT_EQ(run({"--help"}), kExitFinished);
     EXPECT_EQ(QString::fromStdString(out.str()), cliUsageText());
-    out.str({});
     EXPECT_EQ(run({"--rate", "1", "-o", "x.wav", "a.avi"}), kExitUsage);
-    EXPECT_EQ(QString::fromStdString(err.str()), "Ungültige Samplefrequenz: 1\n" + cliUsageText());
+    EXPECT_EQ(errText(), "Ungültige Samplefrequenz: 1\n" + cliUsageText());
     EXPECT_TRUE(out.str().empty());
     EXPECT_TRUE(mcl.calls.empty());
 }
@@ -90,7 +95,7 @@ TEST_F(CliRun, HelpAndUsageErrorsTouchNothing) {
 TEST_F(CliRun, PrintsEveryLogLineAsTheWindowWouldShowIt) {
     mcl.sources["/v/a.avi"] = {2, true};
     mcl.sources["/v/b.avi"] = {0, true};
-    EXPECT_EQ(run({"-o", wav, "/v/a.avi", "/v/b.avi"}), kExitCompleted);
+    EXPECT_EQ(run({"-o", wav, "/v/a.avi", "/v/b.avi"}), kExitFinished);
     EXPECT_EQ(outLines(), QStringList({"Ausgabedatei OK", "Quelldatei öffnen OK",
                                        "100000 Samples gelesen...", "200000 Samples gelesen...",
                                        "200000 Samples gelesen...", "Quelldatei öffnen OK",
@@ -98,42 +103,66 @@ TEST_F(CliRun, PrintsEveryLogLineAsTheWindowWouldShowIt) {
     EXPECT_TRUE(err.str().empty());
     ASSERT_GT(mcl.calls.size(), 20u);
     EXPECT_EQ(mcl.calls[20], "MclMpegInternalDecoder(-1)");
-    out.str({});
-    EXPECT_EQ(run({"--directshow", "-o", wav, "/v/a.avi"}), kExitCompleted);
+    EXPECT_EQ(run({"--directshow", "-o", wav, "/v/a.avi"}), kExitFinished);
     EXPECT_EQ(mcl.callsStartingWith("MclMpegInternalDecoder").back(), "MclMpegInternalDecoder(0)");
 }
 
-TEST_F(CliRun, FailsWhenTheRunEndsWithoutItsCompletionLine) {
-    // The encoder that cannot start ends the MP3 road before the completion line.
+// The exit status and standard error follow the run's outcome, never its log lines.
+TEST_F(CliRun, ExitStatusTellsHowTheRunEnded) {
+    mcl.sources["/v/a.avi"] = {2, true};
+    mcl.sources["/v/cut.avi"] = {1, true, true};
+    EXPECT_EQ(run({"-o", wav, "/v/a.avi", "/v/missing.avi", "/v/cut.avi"}), kExitWithProblems);
+    EXPECT_EQ(outLines().last(), "Konvertierung beendet...");
+    EXPECT_EQ(errText(),
+              "Nicht umgewandelt: /v/missing.avi: Ungültige Quelldatei.\n"
+              "Nicht ganz umgewandelt: /v/cut.avi: Fehler beim Lesen der Quelldatei - nur die "
+              "ersten 0:00 min wurden umgewandelt.\n");
+
+    EXPECT_EQ(run({"-o", wav, "/v/missing.avi"}), kExitFailed);
+    EXPECT_NE(outLines().last(), "Konvertierung beendet...");
+    EXPECT_TRUE(errText().contains("Keine der Quelldateien konnte gelesen werden"));
+
     lame.initResult = BE_ERR_INVALID_FORMAT;
     EXPECT_EQ(run({"-o", dir.filePath("out.mp3"), "/v/a.avi"}), kExitFailed);
     EXPECT_EQ(outLines(), QStringList{"Konnte LAME Encoder nicht initialisieren..."});
-    // A box message goes to standard error with its full stop.
-    mcl.sources["/v/a.avi"] = {5, true};
+
+    // An error that the window shows in a box goes to standard error with its full stop.
     mcl.onRead = [](int) { throw EInOutError("Disk full"); };
     EXPECT_EQ(run({"-o", wav, "/v/a.avi"}), kExitFailed);
-    EXPECT_EQ(err.str(), "Disk full.\n");
+    EXPECT_EQ(errText(), "Disk full.\n");
 }
 
-TEST_F(CliRun, AStopSignalActsAsTheStopButton) {
+TEST_F(CliRun, AStopSignalActsAsTheStopButtonAndASecondOneAbortsTheRun) {
     mcl.sources["/v/a.avi"] = {50, true};
-    installStopSignals();
-    mcl.onRead = [](int read) {
-        if (read == 2)
-            std::raise(SIGTERM);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        mcl.calls.clear();
+        mcl.onRead = [signal, reads = 0](int) mutable {
+            if (++reads == 2)
+                std::raise(signal);
+        };
+        EXPECT_EQ(run({"-o", wav, "/v/a.avi"}), 128 + signal);
+        EXPECT_EQ(readsOf(mcl, "/v/a.avi"), 2);
+        EXPECT_EQ(mcl.callsStartingWith("MclAbort"), std::vector<std::string>{"MclAbort(0)"});
+        EXPECT_EQ(outLines().last(), "Konvertierung beendet...");
+        EXPECT_TRUE(QFileInfo::exists(wav));
+    }
+
+    QFile::remove(wav);
+    mcl.onRead = [reads = 0](int) mutable {
+        if (++reads == 2) {
+            std::raise(SIGINT);
+            std::raise(SIGINT);
+        }
     };
-    EXPECT_EQ(run({"-o", wav, "/v/a.avi"}), kExitCompleted);
-    EXPECT_EQ(readsOf(mcl, "/v/a.avi"), 2);
-    EXPECT_EQ(mcl.callsStartingWith("MclAbort"), std::vector<std::string>{"MclAbort(0)"});
-    EXPECT_EQ(outLines().last(), "Konvertierung beendet...");
-    EXPECT_FALSE(takeStopSignal());
+    EXPECT_EQ(run({"-o", wav, "/v/a.avi"}), kExitFailed);
+    EXPECT_TRUE(errText().contains("sofort abgebrochen"));
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
 TEST(ConsoleHost, PrintsLinesAsAddedAndBoxesToStandardError) {
-    FakeAcm acm;
     std::ostringstream out;
     std::ostringstream err;
-    ConsoleHost host({}, acm, out, err);
+    ConsoleHost host({}, out, err);
     host.showErrorMessage("Keine gültige WAV-Datei!!!!");
     EXPECT_EQ(err.str(), "Keine gültige WAV-Datei!!!!\n");
     for (int i = 0; i < 15; ++i)

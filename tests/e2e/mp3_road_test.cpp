@@ -64,8 +64,6 @@ protected:
     void SetUp() override {
         savedTmp = qgetenv("TMPDIR");
         qputenv("TMPDIR", QFile::encodeName(temp.path()));
-        host.convertor = &wavtowav;
-        loadWavToWavDescription(wavtowav);
         host.settings.destination = out.filePath(QStringLiteral("joined.mp3"));
     }
     void TearDown() override { qputenv("TMPDIR", savedTmp); }
@@ -81,9 +79,8 @@ protected:
     FfmpegMcl mcl;
     Mp3LameLibrary lame;
     SwrAcmLibrary acm;
-    TACMConvertor wavtowav{acm};
     FakeHost host;
-    ConversionJob job{host, {mcl, lame}};
+    ConversionJob job{host, {mcl, lame, acm}};
 };
 
 TEST_F(Mp3Road, FourFormatsJoinIntoOneCleanMp3) {
@@ -92,7 +89,8 @@ TEST_F(Mp3Road, FourFormatsJoinIntoOneCleanMp3) {
     EXPECT_EQ(host.log.back(), "Konvertierung beendet...");
     EXPECT_TRUE(host.boxes.isEmpty()) << host.boxes.join('\n').toStdString();
     EXPECT_TRUE(QDir(temp.path()).isEmpty()) << "temporary files left behind";
-    EXPECT_FALSE(host.busy);
+    EXPECT_EQ(job.outcome().kind, ConversionOutcome::Kind::Finished);
+    EXPECT_EQ(job.outcome().sourcesConverted, sources.size());
 
     // Decodes without a single complaint.
     QProcess ffmpeg;
@@ -135,14 +133,13 @@ TEST_F(Mp3Road, FourFormatsJoinIntoOneCleanMp3) {
 TEST_F(Mp3Road, StopDuringTheSecondSourceLeavesACompleteFileOfTheFirstTwo) {
     host.settings.sources = sources;
     host.onPump = [&](int) {
-        // The second stage has set the buttons busy: the stop click lands inside it.
-        if (host.busy && host.busyChanges == 3 && !host.stop) {
-            host.setStopRequested(true);
-            job.CancelConversion();
-        }
+        // The stop click lands while the second source is encoded.
+        if (host.progress.back().source == 1 && !job.stopRequested())
+            job.requestStop();
     };
     job.RunConversion();
     EXPECT_EQ(host.log.back(), "Konvertierung beendet...");
+    EXPECT_EQ(job.outcome().kind, ConversionOutcome::Kind::Stopped);
     EXPECT_TRUE(QDir(temp.path()).isEmpty());
 
     const media::Pcm pcm = media::decode(host.settings.destination);

@@ -1,34 +1,36 @@
 #pragma once
 
 #include "pipeline/conversion_host.h"
+#include "pipeline/conversion_outcome.h"
 #include "support/qt_print.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-#include <stdexcept>
+#include <vector>
 
-// A window for the conversion: keeps the log and the button states, and lets a test act
-// inside the message pump as a user clicking would.
+// A window for the conversion: keeps the log, the boxes and what the run told it, and lets a
+// test act inside the message pump as a user clicking would.
 class FakeHost : public ConversionHost {
 public:
-    ConversionSettings settings{
-        QString(), {}, QStringLiteral("44100"), QStringLiteral("128"), true};
+    ConversionSettings settings;
     QStringList log;
     QStringList boxes;
-    bool stop = false;
-    bool busy = false;
-    int busyChanges = 0;
     int pumps = 0;
-    TACMConvertor* convertor = nullptr;
+    std::vector<bool> runStates;                 // every runStateChanged, in order
+    std::vector<ConversionProgress> progress;    // every report, in order
+    bool pendingStop = false;                    // what stopPending() answers
+    QString abort;                               // what abortReason() answers
     // Runs inside processEvents with the number of that pump, counting from 1.
     std::function<void(int pump)> onPump;
+
+    bool running() const { return !runStates.empty() && runStates.back(); }
 
     ConversionSettings conversionSettings() const override { return settings; }
     void AddProgressLine(const QString& line) override { log.append(line); }
     void TrimProgressLog() override {
-        while (log.size() >= 11)
+        while (log.size() > kProgressLogCap)
             log.removeFirst();
     }
     void processEvents() override {
@@ -36,16 +38,9 @@ public:
         if (onPump)
             onPump(pumps);
     }
-    bool stopRequested() const override { return stop; }
-    void setStopRequested(bool requested) override { stop = requested; }
-    void setButtonsBusy(bool isBusy) override {
-        busy = isBusy;
-        ++busyChanges;
-    }
     void showErrorMessage(const QString& text) override { boxes.append(text); }
-    TACMConvertor& wavtowav() override {
-        if (!convertor)
-            throw std::logic_error("no convertor given to the fake window");
-        return *convertor;
-    }
+    void runStateChanged(bool isRunning) override { runStates.push_back(isRunning); }
+    void progressChanged(const ConversionProgress& report) override { progress.push_back(report); }
+    bool stopPending() override { return pendingStop; }
+    QString abortReason() override { return abort; }
 };

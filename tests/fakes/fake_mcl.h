@@ -13,13 +13,19 @@
 class FakeMcl : public MclLibrary, public CallLog {
 public:
     struct Source {
-        int fullReads = 0; // reads that return 0 before the last one
-        bool opens = true; // false: the open fails, its first read fails
+        int fullReads = 0;        // reads that return 0 before the last one
+        bool opens = true;        // false: the open fails, its first read fails
+        bool failsReading = false; // the last read fails instead of ending the source
     };
 
     std::map<std::string, Source> sources;
     std::string errorText = "OK";
     int writeResult = 0;
+    int closeResult = 0;       // of MclWriteClose
+    bool setNameFails = false; // MclAudioSetFileName cannot create the file
+    double fullBlockSeconds = 0;
+    double lastBlockSeconds = 0;
+    std::vector<std::string> fileNames; // every name given to MclAudioSetFileName
     // Runs inside MclReadSound, after it was recorded: lets a test act during the job.
     std::function<void(int readNumber)> onRead;
     // Runs inside MclAudioSetFileName: lets a test write the file the library would write.
@@ -39,9 +45,13 @@ public:
     }
     int MclAudioSetFileName(MclHandle output, const char* fileName) override {
         record("MclAudioSetFileName(" + std::to_string(output) + "," + fileName + ")");
+        fileNames.push_back(fileName);
+        if (setNameFails)
+            return failWith(MclError::InvalidOutput,
+                            "\xdcng\xfcltiger Zieldateiname oder Zieldateiformat");
         if (onSetFileName)
             onSetFileName(fileName);
-        return 0;
+        return succeed();
     }
     MclHandle MclSndCreate() override {
         record("MclSndCreate()");
@@ -72,12 +82,24 @@ public:
                std::to_string(count) + "," + std::to_string(sound) + ")");
         const int number = ++totalReads;
         const bool more = current.opens && readsDone++ < current.fullReads && !aborted;
+        lastReadFull = more;
         if (onRead)
             onRead(number);
-        return more ? 0 : 1;
+        if (more || !current.opens)
+            return more ? 0 : 1;
+        if (aborted)
+            return failWith(MclError::Aborted, "Konvertierung abgebrochen");
+        if (current.failsReading)
+            return failWith(MclError::ReadFailed, "Fehler beim Lesen der Quelldatei");
+        return 1;
+    }
+    double MclSndSeconds(MclHandle) override {
+        return lastReadFull ? fullBlockSeconds : lastBlockSeconds;
     }
     int MclWriteSound(MclHandle output, MclHandle sound) override {
         record("MclWriteSound(" + std::to_string(output) + "," + std::to_string(sound) + ")");
+        if (writeResult != 0)
+            failWith(MclError::WriteFailed, "Fehler beim Schreiben der Zieldatei");
         return writeResult;
     }
     int MclReadClose(MclHandle input) override {
@@ -88,7 +110,9 @@ public:
     }
     int MclWriteClose(MclHandle output) override {
         record("MclWriteClose(" + std::to_string(output) + ")");
-        return 0;
+        if (closeResult != 0)
+            failWith(MclError::WriteFailed, "Fehler beim Schreiben der Zieldatei");
+        return closeResult;
     }
     int MclSndFree(MclHandle sound) override {
         record("MclSndFree(" + std::to_string(sound) + ")");
@@ -106,7 +130,19 @@ public:
     }
 
 private:
+    int failWith(MclError error, std::string text) {
+        state = error;
+        errorText = std::move(text);
+        return -1;
+    }
+    int succeed() {
+        state = MclError::Ok;
+        errorText = "OK";
+        return 0;
+    }
+
     Source current;
+    bool lastReadFull = false;
     int readsDone = 0;
     int totalReads = 0;
     int opened = 0;

@@ -1,5 +1,5 @@
 #include "acm/ACMConvertor.h"
-#include "bench/msacm/stage_loop.h"
+#include "acm/convert_buffer.h"
 #include "platform/msacm/swr_acm.h"
 
 #include <gtest/gtest.h>
@@ -229,7 +229,7 @@ std::vector<std::uint8_t> convert(const WAVEFORMATEX& in, const WAVEFORMATEX& ou
                                              : std::uint32_t(data.size() + in.nBlockAlign));
     convertor.SetActive(true);
     std::vector<std::uint8_t> result;
-    convertLikeTheStage(convertor, data.data(), data.size(),
+    convertBuffer(convertor, data.data(), data.size(),
                         [&](const std::uint8_t* bytes, std::uint32_t length) {
                             result.insert(result.end(), bytes, bytes + length);
                         });

@@ -35,7 +35,6 @@ protected:
     void SetUp() override {
         savedTmp = qgetenv("TMPDIR");
         qputenv("TMPDIR", QFile::encodeName(temp.path()));
-        host.convertor = &wavtowav;
         host.settings.destination = out.filePath(QStringLiteral("film.mp3"));
         lame.log = &host.log;
         FakeAcm::Conversion conversion;
@@ -62,17 +61,16 @@ protected:
     FakeMcl mcl;
     FlushWatchingLame lame;
     FakeAcm acm;
-    TACMConvertor wavtowav{acm};
     FakeHost host;
-    ConversionJob job{host, {mcl, lame}};
+    ConversionJob job{host, {mcl, lame, acm}};
 };
 
 TEST_F(JobMp3Test, SourcesGoThroughTemporaryFilesIntoOneStream) {
     host.settings.sources = {QStringLiteral("a.mp4"), QStringLiteral("b.avi")};
     mcl.sources["a.mp4"] = {1, true};
     mcl.sources["b.avi"] = {0, true};
-    host.settings.sampleRateText = QStringLiteral("22050");
-    host.settings.bitRateText = QStringLiteral("64");
+    host.settings.sampleRate = 22050;
+    host.settings.bitRate = 64;
     job.RunConversion();
 
     ASSERT_EQ(tempNames.size(), 2);
@@ -107,7 +105,8 @@ TEST_F(JobMp3Test, SourcesGoThroughTemporaryFilesIntoOneStream) {
                                              static_cast<qsizetype>(produced.size())));
     // Messages are pumped only inside the stage, once per block.
     EXPECT_EQ(host.pumps, 2);
-    EXPECT_FALSE(host.busy);
+    EXPECT_THAT(host.runStates, ElementsAre(true, false));
+    EXPECT_EQ(job.outcome().kind, ConversionOutcome::Kind::Finished);
 }
 
 TEST_F(JobMp3Test, EmptyListGivesOnlyTheFlushedBytes) {
@@ -129,23 +128,21 @@ TEST_F(JobMp3Test, DestinationThatCannotBeCreatedIsOneLineAndNothingElse) {
     EXPECT_TRUE(tempFolderEmpty());
 }
 
-TEST_F(JobMp3Test, EncoderThatCannotStartLeavesAnEmptyDestination) {
+TEST_F(JobMp3Test, EncoderThatCannotStartLeavesNoFileBehind) {
     lame.initResult = BE_ERR_INVALID_FORMAT_PARAMETERS;
     host.settings.sources = {QStringLiteral("a.mp4")};
     job.RunConversion();
     EXPECT_THAT(host.log, ElementsAre("Konnte LAME Encoder nicht initialisieren..."));
     EXPECT_THAT(mcl.calls, ElementsAre("MclMpegInternalDecoder(-1)"));
-    EXPECT_EQ(destinationBytes(), QByteArray());
+    EXPECT_TRUE(QDir(out.path()).isEmpty());
+    EXPECT_EQ(job.outcome().kind, ConversionOutcome::Kind::Failed);
 }
 
 TEST_F(JobMp3Test, StopTakesEffectAfterTheSourceBeingEncoded) {
     host.settings.sources = {QStringLiteral("a.mp4"), QStringLiteral("b.avi")};
     mcl.sources["a.mp4"] = {0, true};
     mcl.sources["b.avi"] = {0, true};
-    host.onPump = [&](int) {
-        host.setStopRequested(true);
-        job.CancelConversion();
-    };
+    host.onPump = [&](int) { job.requestStop(); };
     job.RunConversion();
     EXPECT_EQ(mcl.callsStartingWith("MclReadOpen").size(), 1u);
     EXPECT_EQ(host.log.back(), "Konvertierung beendet...");
@@ -153,7 +150,7 @@ TEST_F(JobMp3Test, StopTakesEffectAfterTheSourceBeingEncoded) {
     EXPECT_TRUE(tempFolderEmpty());
 }
 
-TEST_F(JobMp3Test, ErrorInTheStageReleasesEverythingAndKeepsWhatWasWritten) {
+TEST_F(JobMp3Test, ErrorInTheStageReleasesEverythingAndLeavesNoFileBehind) {
     host.settings.sources = {QStringLiteral("a.mp4"), QStringLiteral("b.avi")};
     mcl.sources["a.mp4"] = {0, true};
     mcl.sources["b.avi"] = {0, true};
@@ -169,14 +166,17 @@ TEST_F(JobMp3Test, ErrorInTheStageReleasesEverythingAndKeepsWhatWasWritten) {
     EXPECT_TRUE(tempFolderEmpty());
     const std::vector<std::string> tail(mcl.calls.end() - 2, mcl.calls.end());
     EXPECT_THAT(tail, ElementsAre("MclSndFree(2)", "MclFree(1)"));
-    // The first source's bytes reached the destination before the error.
-    EXPECT_EQ(destinationBytes().size(), 25);
-    EXPECT_FALSE(host.busy);
-    EXPECT_FALSE(wavtowav.Active());
+    EXPECT_TRUE(QDir(out.path()).isEmpty());
+    EXPECT_EQ(job.outcome().kind, ConversionOutcome::Kind::Failed);
+    EXPECT_EQ(job.outcome().reason, "Fehler beim MP3 Codieren");
+    EXPECT_THAT(host.runStates, ElementsAre(true, false));
+    EXPECT_FALSE(job.wavtowav.Active());
 }
 
 TEST_F(JobMp3Test, TemporaryFileThatIsNoWaveIsReportedAndTheRunGoesOn) {
     host.settings.sources = {QStringLiteral("a.mp4"), QStringLiteral("b.avi")};
+    mcl.sources["a.mp4"] = {0, true};
+    mcl.sources["b.avi"] = {0, true};
     mcl.onSetFileName = [](const std::string& name) {
         QFile file(QString::fromStdString(name));
         file.open(QIODevice::WriteOnly);

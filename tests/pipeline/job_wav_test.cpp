@@ -4,8 +4,10 @@
 #include "fakes/fake_mcl.h"
 #include "pipeline/conversion_job.h"
 
+#include "fakes/fake_acm.h"
 #include "fakes/fake_lame.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -19,17 +21,33 @@ using ::testing::IsEmpty;
 
 namespace {
 
+// The calls, with the name the library was given for the destination shown as <new>.
+std::vector<std::string> callsOf(const FakeMcl& mcl) {
+    std::vector<std::string> calls = mcl.calls;
+    for (std::string& call : calls) {
+        if (call.starts_with("MclAudioSetFileName(1,"))
+            call = "MclAudioSetFileName(1,<new>)";
+    }
+    return calls;
+}
+
 class JobWavTest : public ::testing::Test {
 protected:
-    JobWavTest() { host.settings.destination = QStringLiteral("out.wav"); }
+    JobWavTest() { host.settings.destination = destination; }
 
     void run() { job.RunConversion(); }
     QStringList lines() const { return host.log; }
+    QStringList filesInFolder() const {
+        return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    }
 
+    QTemporaryDir dir;
+    QString destination = dir.filePath(QStringLiteral("out.wav"));
     FakeMcl mcl;
     FakeLame lame;
+    FakeAcm acm;
     FakeHost host;
-    ConversionJob job{host, {mcl, lame}};
+    ConversionJob job{host, {mcl, lame, acm}};
 };
 
 TEST(DestinationKind, WavInAnyCaseTakesTheWavRoad) {
@@ -48,11 +66,12 @@ TEST(DestinationKind, WavInAnyCaseTakesTheWavRoad) {
 
 TEST_F(JobWavTest, EmptyListStillCreatesClosesAndFreesTheOutput) {
     run();
-    EXPECT_THAT(mcl.calls,
+    EXPECT_THAT(callsOf(mcl),
                 ElementsAre("MclMpegInternalDecoder(-1)", "MclCreate()",
-                            "MclAudioSetFileName(1,out.wav)", "MclGetErrorStr()", "MclSndCreate()",
+                            "MclAudioSetFileName(1,<new>)", "MclGetErrorStr()", "MclSndCreate()",
                             "MclSndFree(2)", "MclWriteClose(1)", "MclFree(1)"));
     EXPECT_THAT(lines(), ElementsAre("Ausgabedatei OK", "Konvertierung beendet..."));
+    EXPECT_EQ(job.outcome().kind, ConversionOutcome::Kind::Finished);
 }
 
 TEST_F(JobWavTest, SourcesAreReadInBlocksAndLoggedLineByLine) {
@@ -91,11 +110,11 @@ TEST_F(JobWavTest, LogLinesFollowTheReads) {
          {"Ausgabedatei OK", "Quelldatei öffnen Ungültige Quelldatei", "0 Samples gelesen...",
           "Quelldatei öffnen OK", "100000 Samples gelesen...", "100000 Samples gelesen...",
           "Konvertierung beendet..."}},
-        {"a failed write ends the source after one block",
-         {{"a.mp4", {5, true}}},
+        {"a failed write ends the run without a completion line",
+         {{"a.mp4", {5, true}}, {"b.avi", {1, true}}},
          1,
          {"Ausgabedatei OK", "Quelldatei öffnen OK", "100000 Samples gelesen...",
-          "Konvertierung beendet..."}},
+          "Ausgabedatei Fehler beim Schreiben der Zieldatei"}},
         {"the log keeps its ten newest lines",
          {{"a.mp4", {30, true}}},
          0,
@@ -106,7 +125,7 @@ TEST_F(JobWavTest, LogLinesFollowTheReads) {
     };
     for (const Case& c : cases) {
         FakeMcl fresh;
-        ConversionJob freshJob{host, {fresh, lame}};
+        ConversionJob freshJob{host, {fresh, lame, acm}};
         host.log.clear();
         host.settings.sources.clear();
         for (const auto& [path, script] : c.sources) {
@@ -131,10 +150,8 @@ TEST_F(JobWavTest, StopEndsTheRunAfterTheCurrentBlockAndTheNextRunStartsAfresh) 
     for (const char* s : {"a.mp4", "b.avi", "c.vob"})
         mcl.sources[s] = {9, true};
     host.onPump = [&](int pump) {
-        if (pump == 2) {
-            host.setStopRequested(true);
-            job.CancelConversion();
-        }
+        if (pump == 2)
+            job.requestStop();
     };
     run();
     EXPECT_EQ(mcl.callsStartingWith("MclReadSound").size(), 2u);
@@ -143,6 +160,7 @@ TEST_F(JobWavTest, StopEndsTheRunAfterTheCurrentBlockAndTheNextRunStartsAfresh) 
     const std::vector<std::string> tail(mcl.calls.end() - 3, mcl.calls.end());
     EXPECT_THAT(tail, ElementsAre("MclSndFree(2)", "MclWriteClose(1)", "MclFree(1)"));
     EXPECT_EQ(lines().back(), "Konvertierung beendet...");
+    EXPECT_EQ(job.outcome().kind, ConversionOutcome::Kind::Stopped);
 
     // The request is still set; the next run clears it and reads everything.
     host.onPump = nullptr;
@@ -167,7 +185,6 @@ TEST_F(JobWavTest, NeitherASecondStartNorAListChangeDisturbsARunningConversion) 
 }
 
 TEST_F(JobWavTest, DestinationThatIsOneOfTheSourcesIsRefusedUntouched) {
-    QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("film.wav"));
     QFile file(source);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -178,16 +195,17 @@ TEST_F(JobWavTest, DestinationThatIsOneOfTheSourcesIsRefusedUntouched) {
     ASSERT_EQ(
         ::link(QFile::encodeName(source).constData(), QFile::encodeName(hardLink).constData()), 0);
 
-    for (const QString& destination : {source, dir.filePath(QStringLiteral("sym.wav")), hardLink,
+    for (const QString& target : {source, dir.filePath(QStringLiteral("sym.wav")), hardLink,
                                        dir.path() + QStringLiteral("/./film.wav")}) {
         mcl.calls.clear();
         host.log.clear();
-        host.settings.destination = destination;
+        host.settings.destination = target;
         host.settings.sources = {QStringLiteral("other.avi"), source};
         run();
-        EXPECT_THAT(mcl.calls, IsEmpty()) << destination.toStdString();
+        EXPECT_THAT(mcl.calls, IsEmpty()) << target.toStdString();
         ASSERT_EQ(lines().size(), 1);
         EXPECT_TRUE(lines().front().startsWith(QStringLiteral("Die Zieldatei ist zugleich")));
+        EXPECT_EQ(job.outcome().kind, ConversionOutcome::Kind::Refused);
     }
     QFile check(source);
     ASSERT_TRUE(check.open(QIODevice::ReadOnly));

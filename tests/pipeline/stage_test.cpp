@@ -4,12 +4,15 @@
 #include "fakes/fake_acm.h"
 #include "fakes/fake_host.h"
 #include "fakes/fake_lame.h"
+#include "common/exception.h"
 #include "pipeline/encoder_stream.h"
 #include "pipeline/output_file.h"
 #include "pipeline/wav_to_mp3.h"
 #include "wav_builder.h"
 
 #include <QTemporaryDir>
+
+#include <algorithm>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -39,7 +42,6 @@ FakeAcm::Conversion taking(DWORD bytes) {
 class StageTest : public ::testing::Test {
 public:
     void SetUp() override {
-        host.convertor = &wavtowav;
         ASSERT_TRUE(destination.create(dir.filePath(QStringLiteral("out.mp3"))));
         ASSERT_TRUE(stream.InitEncoderStream(44100, 128));
         lame.calls.clear();
@@ -47,11 +49,10 @@ public:
 
     void stage(const WavSpec& spec) {
         ASSERT_TRUE(writeWav(wavPath, spec));
-        EncodeWavToMp3(host, stream, wavPath);
+        last = EncodeWavToMp3(context, wavPath);
     }
     // The stage has left everything as it found it.
     void expectIdle() {
-        EXPECT_FALSE(host.busy);
         EXPECT_FALSE(wavtowav.Active());
         if (!acm.callsStartingWith("acmStreamPrepareHeader").empty()) {
             EXPECT_THAT(acm.callsStartingWith("acmStreamClose"),
@@ -67,6 +68,12 @@ public:
     FakeHost host;
     OutputFile destination;
     EncoderStream stream{lame, destination};
+    std::vector<double> pumpedSeconds;
+    StageContext context{host, wavtowav, stream, [this](double seconds) {
+                             pumpedSeconds.push_back(seconds);
+                             host.processEvents();
+                         }};
+    StageResult last;
 };
 
 TEST_F(StageTest, BlocksCarryStartMiddleAndEndFlags) {
@@ -140,12 +147,40 @@ TEST_F(StageTest, EveryTenthBlockLogsTheBytesReadAndEveryBlockPumps) {
     EXPECT_EQ(host.log.filter(QStringLiteral("Samples konvertiert")).size(), 1);
 }
 
-TEST_F(StageTest, FailedConversionIsDroppedAndEncodesNothing) {
+TEST_F(StageTest, FailedConversionIsCountedAndEncodesNothing) {
     acm.script = {producing(400), producing(800, MMSYSERR_INVALPARAM), producing(600)};
     stage({.dataBytes = kBlock * 3});
     EXPECT_EQ(acm.convertFlags.size(), 3u);
     EXPECT_THAT(lame.calls, ElementsAre("beEncodeChunk(7,200)", "beEncodeChunk(7,300)"));
+    EXPECT_EQ(last.lostBlocks, 1u);
     EXPECT_TRUE(host.boxes.isEmpty());
+    expectIdle();
+}
+
+TEST_F(StageTest, ReportsTheSecondsThatWentIn) {
+    stage({.channels = 2, .rate = 44100, .bits = 16, .dataBytes = kBlock * 11});
+    ASSERT_FALSE(pumpedSeconds.empty());
+    EXPECT_TRUE(std::is_sorted(pumpedSeconds.begin(), pumpedSeconds.end()));
+    EXPECT_DOUBLE_EQ(last.seconds, kBlock * 11 / 176400.0);
+    EXPECT_DOUBLE_EQ(pumpedSeconds.back(), last.seconds);
+}
+
+TEST_F(StageTest, AFileCutShortUnderTheStageIsAnError) {
+    ASSERT_TRUE(writeWav(wavPath, {.dataBytes = kBlock * 20}));
+    host.onPump = [&](int pump) {
+        if (pump == 1)
+            QFile::resize(wavPath, 44 + kBlock * 3 + 100);
+    };
+    EXPECT_THROW(
+        {
+            try {
+                EncodeWavToMp3(context, wavPath);
+            } catch (const EInOutError& e) {
+                EXPECT_STREQ(e.what(), "Read beyond end of file");
+                throw;
+            }
+        },
+        EInOutError);
     expectIdle();
 }
 
@@ -180,17 +215,15 @@ TEST_F(StageTest, FileThatIsNoWaveShowsTheBoxAndEncodesNothing) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("RIFF\x10\0\0\0AVI LIST\0\0\0\0", 20);
     file.close();
-    EncodeWavToMp3(host, stream, wavPath);
+    EXPECT_FALSE(EncodeWavToMp3(context, wavPath).validWav);
     EXPECT_THAT(host.boxes, ElementsAre("Keine gültige WAV-Datei!!!!"));
     EXPECT_TRUE(acm.calls.empty());
     EXPECT_TRUE(lame.calls.empty());
-    EXPECT_EQ(host.busyChanges, 2);
     expectIdle();
 }
 
-TEST_F(StageTest, MissingFileReturnsQuietlyWithTheButtonsIdle) {
-    EncodeWavToMp3(host, stream, dir.filePath(QStringLiteral("none.wav")));
-    EXPECT_EQ(host.busyChanges, 2);
+TEST_F(StageTest, MissingFileReturnsQuietly) {
+    EXPECT_FALSE(EncodeWavToMp3(context, dir.filePath(QStringLiteral("none.wav"))).validWav);
     EXPECT_TRUE(host.boxes.isEmpty());
     EXPECT_TRUE(acm.calls.empty());
     expectIdle();
@@ -225,8 +258,9 @@ TEST_F(StageTest, EveryErrorLeavesTheStageIdle) {
             ASSERT_TRUE(writeWav(wavPath, {.dataBytes = c.bytes}));
         else
             ASSERT_TRUE(QFile(wavPath).open(QIODevice::WriteOnly)); // empty file
+        StageContext freshContext{host, wavtowav, fresh, [](double) {}};
         try {
-            EncodeWavToMp3(host, fresh, wavPath);
+            EncodeWavToMp3(freshContext, wavPath);
             ADD_FAILURE() << c.name << ": no error";
         } catch (const std::exception& e) {
             EXPECT_EQ(e.what(), c.message) << c.name;

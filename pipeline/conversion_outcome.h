@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+// A source that did not go into the destination whole.
+struct SourceProblem {
+    int index = 0;  // its row in the run's source list
+    QString path;   // as listed
+    QString reason; // German, for the user
+    // Part of it went in: it was cut short by a read error or lost blocks on the way.
+    bool cutShort = false;
+};
+
+// How a run ended. Hosts decide what they show or return by this alone, never by log lines.
+struct ConversionOutcome {
+    enum class Kind {
+        None,                 // no run yet
+        Finished,             // every source went in whole
+        FinishedWithProblems, // some sources could not be read or were cut short
+        Stopped,              // the user stopped it; the destination is complete up to there
+        Failed,               // the destination was not written; an existing one is untouched
+        Refused,              // nothing began
+    };
+
+    Kind kind = Kind::None;
+    QString reason;                      // Failed, Refused: why, in German
+    int sourceCount = 0;                 // sources in the run's list
+    int sourcesConverted = 0;            // sources whose sound went in, whole or in part
+    std::vector<SourceProblem> problems; // in list order
+    double seconds = 0;                  // length of the sound written to the destination
+
+    bool destinationWritten() const {
+        return kind == Kind::Finished || kind == Kind::FinishedWithProblems ||
+               kind == Kind::Stopped;
+    }
+};
+
+// How far a running conversion is, reported each time the job pumps messages.
+struct ConversionProgress {
+    int source = 0;          // index of the source being converted
+    int sourceCount = 0;     // sources in the run
+    double doneSeconds = 0;  // sound that has gone all the way into the destination
+    double totalSeconds = 0; // of all sources, partly estimated; 0 when nothing is known
+};

@@ -1,0 +1,235 @@
+// The two roads of a conversion: the codec library writing the WAV destination itself, and
+// temporary WAV files encoded into one MP3 stream.
+#include "common/cp1252.h"
+#include "common/error_text.h"
+#include "common/exception.h"
+#include "pipeline/conversion_job.h"
+#include "pipeline/destination_file.h"
+#include "pipeline/encoder_stream.h"
+#include "pipeline/output_file.h"
+#include "pipeline/temp_file.h"
+#include "pipeline/wav_to_mp3.h"
+
+#include <QFile>
+
+#include <utility>
+
+namespace {
+
+constexpr std::int32_t kReadBlock = 100000;
+
+QByteArray fileName8(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+QString errorText(MclLibrary& mcl) {
+    return fromCp1252(mcl.MclGetErrorStr());
+}
+
+// Releases what the codec library handed out for a run, also when an error leaves the run.
+class RunHandles {
+public:
+    explicit RunHandles(MclLibrary& mcl) : lib(mcl) {}
+    ~RunHandles() {
+        if (input)
+            lib.MclReadClose(input);
+        if (writing)
+            lib.MclWriteClose(output);
+        if (sound)
+            lib.MclSndFree(sound);
+        if (output)
+            lib.MclFree(output);
+    }
+    RunHandles(const RunHandles&) = delete;
+    RunHandles& operator=(const RunHandles&) = delete;
+
+    MclLibrary& lib;
+    MclHandle output = 0;
+    MclHandle sound = 0;
+    MclHandle input = 0;
+    bool writing = false;
+};
+
+// Deletes a source's temporary file when an error leaves the run before the job deletes it.
+class TempFileGuard {
+public:
+    ~TempFileGuard() {
+        if (!name.isEmpty())
+            QFile::remove(name);
+    }
+    QString name;
+};
+
+[[noreturn]] void temporaryFileFailed(const QString& name) {
+    throw EInOutError(QStringLiteral("Die temporäre Datei %1 konnte nicht geschrieben werden - "
+                                     "ist im Ordner für temporäre Dateien kein Platz mehr?")
+                          .arg(name)
+                          .toStdString());
+}
+
+} // namespace
+
+ConversionJob::SourceOpen ConversionJob::openSource(const QString& path) {
+    SourceOpen open;
+    open.input = libs.mcl.MclReadOpen(fileName8(path).constData(), 0, 0, 0);
+    open.error = libs.mcl.MclGetError();
+    open.text = errorText(libs.mcl);
+    host.AddProgressLine(QStringLiteral("Quelldatei öffnen ") + open.text);
+    return open;
+}
+
+ConversionJob::SourceRead ConversionJob::copySource(MclHandle input, MclHandle output,
+                                                    MclHandle sound, bool pumpMessages) {
+    SourceRead read;
+    do {
+        read.readResult = libs.mcl.MclReadSound(input, read.position, kReadBlock, sound);
+        read.readError = libs.mcl.MclGetError();
+        const double blockSeconds = libs.mcl.MclSndSeconds(sound);
+        read.writeResult = libs.mcl.MclWriteSound(output, sound);
+        if (read.writeResult == 0)
+            read.seconds += blockSeconds;
+        else
+            read.writeErrorText = errorText(libs.mcl);
+        if (read.readResult == 0)
+            read.position += kReadBlock;
+        host.TrimProgressLog();
+        host.AddProgressLine(QString::number(read.position) +
+                             QStringLiteral(" Samples gelesen..."));
+        if (pumpMessages)
+            pump(read.seconds);
+        else
+            checkAbort();
+    } while (read.readResult == 0 && read.writeResult == 0 && !StopRequested);
+    return read;
+}
+
+void ConversionJob::convertToWav(const ConversionSettings& settings,
+                                 DestinationFile& destination) {
+    RunHandles run(libs.mcl);
+    // A name that cannot be reserved is still handed over, so the library says why it fails.
+    destination.prepare();
+    run.output = libs.mcl.MclCreate();
+    libs.mcl.MclAudioSetFileName(run.output, fileName8(destination.writeName()).constData());
+    run.writing = true;
+    const MclError created = libs.mcl.MclGetError();
+    const QString createdText = errorText(libs.mcl);
+    host.AddProgressLine(QStringLiteral("Ausgabedatei ") + createdText);
+    if (created != MclError::Ok)
+        return fail(QStringLiteral("Die Zieldatei konnte nicht angelegt werden: ") + createdText);
+    run.sound = libs.mcl.MclSndCreate();
+
+    for (int i = 0; i < settings.sources.size(); ++i) {
+        current = i;
+        const SourceOpen open = openSource(settings.sources[i]);
+        run.input = open.input;
+        const SourceRead read = copySource(run.input, run.output, run.sound, true);
+        libs.mcl.MclReadClose(std::exchange(run.input, 0));
+        noteSource(i, settings.sources[i], open, read, read.seconds);
+        // A destination that cannot take more ends the run: nothing more is decoded for it.
+        if (read.writeResult != 0) {
+            host.AddProgressLine(QStringLiteral("Ausgabedatei ") + read.writeErrorText);
+            return fail(QStringLiteral("Die Zieldatei konnte nicht geschrieben werden: ") +
+                        read.writeErrorText);
+        }
+        // A stop ends the destination here: the sources after it are not touched.
+        if (StopRequested)
+            break;
+    }
+
+    libs.mcl.MclSndFree(std::exchange(run.sound, 0));
+    run.writing = false;
+    if (libs.mcl.MclWriteClose(run.output) != 0) {
+        const QString text = errorText(libs.mcl);
+        host.AddProgressLine(QStringLiteral("Ausgabedatei ") + text);
+        return fail(QStringLiteral("Die Zieldatei konnte nicht geschrieben werden: ") + text);
+    }
+    libs.mcl.MclFree(std::exchange(run.output, 0));
+    if (!classify())
+        return;
+    commit(destination);
+    if (!result.destinationWritten())
+        return;
+    host.AddProgressLine(QStringLiteral("Konvertierung beendet..."));
+    host.TrimProgressLog();
+}
+
+void ConversionJob::convertToMp3(const ConversionSettings& settings,
+                                 DestinationFile& destination) {
+    OutputFile output;
+    if (!destination.prepare() || !output.create(destination.writeName())) {
+        host.AddProgressLine(QStringLiteral("Konnte MP3 Datei nicht erstellen..."));
+        const int error = destination.error() ? destination.error() : output.creationError();
+        return fail(QStringLiteral("Die Zieldatei konnte nicht angelegt werden: ") +
+                    systemErrorText(error));
+    }
+    EncoderStream stream(libs.lame, output);
+    if (!stream.InitEncoderStream(static_cast<std::uint32_t>(settings.sampleRate),
+                                  static_cast<std::uint32_t>(settings.bitRate))) {
+        host.AddProgressLine(QStringLiteral("Konnte LAME Encoder nicht initialisieren..."));
+        return fail(QStringLiteral("Der MP3-Encoder lässt sich mit %1 Hz und %2 kBit/Sekunde "
+                                   "nicht starten.")
+                        .arg(settings.sampleRate)
+                        .arg(settings.bitRate));
+    }
+
+    try {
+        encodeSources(settings, stream);
+    } catch (...) {
+        // A pipe or a device keeps what it was sent: end it as a playable stream. A file of
+        // the user's is left as it was, so what this run wrote goes away.
+        if (destination.writesDirectly()) {
+            try {
+                stream.FinishEncoderStream();
+                output.close();
+            } catch (const std::exception&) {
+            }
+        }
+        throw;
+    }
+
+    if (!classify())
+        return;
+    host.AddProgressLine(QStringLiteral("Konvertierung beendet..."));
+    host.TrimProgressLog();
+    stream.FinishEncoderStream();
+    output.close();
+    commit(destination);
+}
+
+void ConversionJob::encodeSources(const ConversionSettings& settings, EncoderStream& stream) {
+    RunHandles run(libs.mcl);
+    run.output = libs.mcl.MclCreate();
+    run.sound = libs.mcl.MclSndCreate();
+    for (int i = 0; i < settings.sources.size(); ++i) {
+        current = i;
+        const SourceOpen open = openSource(settings.sources[i]);
+        run.input = open.input;
+        TempFileGuard temp;
+        temp.name = MakeTempFileName(QStringLiteral("temp"), QStringLiteral(".wav"));
+        libs.mcl.MclAudioSetFileName(run.output, fileName8(temp.name).constData());
+        run.writing = true;
+        if (libs.mcl.MclGetError() != MclError::Ok)
+            temporaryFileFailed(temp.name);
+        // No messages are pumped while a source is decoded; the stage pumps them.
+        const SourceRead read = copySource(run.input, run.output, run.sound, false);
+        libs.mcl.MclReadClose(std::exchange(run.input, 0));
+        run.writing = false;
+        const int closed = libs.mcl.MclWriteClose(run.output);
+        if (read.writeResult != 0 || closed != 0)
+            temporaryFileFailed(temp.name);
+        host.AddProgressLine(QStringLiteral("MP3 Kodierung..."));
+
+        StageContext stage{host, wavtowav, stream, [this](double seconds) { pump(seconds); }};
+        const StageResult encoded = EncodeWavToMp3(stage, temp.name);
+        noteSource(i, settings.sources[i], open, read, encoded.seconds);
+        if (encoded.lostBlocks > 0)
+            noteLostBlocks(i, settings.sources[i], encoded.lostBlocks);
+        QFile::remove(std::exchange(temp.name, QString()));
+        if (host.stopPending())
+            requestStop();
+        if (StopRequested)
+            break;
+    }
+    libs.mcl.MclSndFree(std::exchange(run.sound, 0));
+    libs.mcl.MclFree(std::exchange(run.output, 0));
+}
