@@ -165,7 +165,7 @@ void ConversionJob::noteSource(int index, const QString& path, const SourceOpen&
     lengths[static_cast<std::size_t>(index)] = seconds;
     doneBefore += seconds;
     result.seconds += seconds;
-    const bool anything = read.position > 0 || seconds > 0;
+    const bool anything = read.position > 0 || read.seconds > 0;
     // A source cut off by the user's stop is what the user asked for, not a problem.
     if (open.error == MclError::Aborted || read.readError == MclError::Aborted) {
         result.sourcesConverted += anything ? 1 : 0;

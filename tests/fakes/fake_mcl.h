@@ -26,6 +26,7 @@ public:
     double fullBlockSeconds = 0;
     double lastBlockSeconds = 0;
     std::vector<std::string> fileNames; // every name given to MclAudioSetFileName
+    std::map<std::string, double> lengths; // what MclSourceSeconds tells; unknown otherwise
     // Runs inside MclReadSound, after it was recorded: lets a test act during the job.
     std::function<void(int readNumber)> onRead;
     // Runs inside MclAudioSetFileName: lets a test write the file the library would write.
@@ -92,6 +93,10 @@ public:
         if (current.failsReading)
             return failWith(MclError::ReadFailed, "Fehler beim Lesen der Quelldatei");
         return 1;
+    }
+    double MclSourceSeconds(const char* path) override {
+        const auto it = lengths.find(path);
+        return it == lengths.end() ? -1 : it->second;
     }
     double MclSndSeconds(MclHandle) override {
         return lastReadFull ? fullBlockSeconds : lastBlockSeconds;
