@@ -61,8 +61,9 @@ public:
 };
 
 [[noreturn]] void temporaryFileFailed(const QString& name) {
-    throw EInOutError(QStringLiteral("Die temporäre Datei %1 konnte nicht geschrieben werden - "
-                                     "ist im Ordner für temporäre Dateien kein Platz mehr?")
+    throw EInOutError(QStringLiteral("Die temporäre Datei %1 konnte nicht geschrieben werden; "
+                                     "vielleicht ist im Ordner für temporäre Dateien kein Platz "
+                                     "mehr")
                           .arg(name)
                           .toStdString());
 }

@@ -52,6 +52,50 @@ TEST_F(ConversionRun, StartRunsTheJobOnTheWindowsSettings) {
     EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(ConversionRun, StopIsUsableForTheWholeRunOnBothRoadsAndStartIsNot) {
+    FakeAcm::Conversion conversion;
+    conversion.dstUsed = 400;
+    acm.script.assign(16, conversion);
+    qputenv("TMPDIR", QFile::encodeName(dir.path()));
+    mcl.onSetFileName = [](const std::string& name) {
+        QFile file(QString::fromStdString(name));
+        if (name.ends_with("temp0.wav") && file.open(QIODevice::WriteOnly))
+            file.write(QByteArray("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0"
+                                  "\x10\xb1\x02\0\x04\0\x10\0data\0\0\0\0",
+                                  44));
+    };
+    form->btnStop->setEnabled(false);
+    for (const char* name : {"out.wav", "out.mp3"}) {
+        form->FilenameEdit1->setText(dir.filePath(name));
+        std::vector<std::pair<bool, bool>> during;
+        mcl.onRead = [&](int) {
+            during.emplace_back(form->btnStart->isEnabled(), form->btnStop->isEnabled());
+        };
+        form->btnStart->click();
+        ASSERT_FALSE(during.empty()) << name;
+        for (const auto& [start, stop] : during)
+            EXPECT_TRUE(!start && stop) << name;
+        EXPECT_TRUE(form->btnStart->isEnabled());
+        EXPECT_FALSE(form->btnStop->isEnabled()) << "given back as it was";
+    }
+    qunsetenv("TMPDIR");
+}
+
+TEST_F(ConversionRun, AnUnquotedNameWithBlanksStartsNothing) {
+    const QString typed = dir.filePath("notes.txt and more.mp3");
+    QFile notes(dir.filePath("notes.txt"));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("my notes");
+    notes.close();
+    form->FilenameEdit1->setText(typed);
+    form->btnStart->click();
+    EXPECT_TRUE(mcl.calls.empty());
+    EXPECT_EQ(logLines().size(), 3);
+    EXPECT_EQ(logLines().last(), '"' + typed + '"');
+    ASSERT_TRUE(notes.open(QIODevice::ReadOnly));
+    EXPECT_EQ(notes.readAll(), "my notes");
+}
+
 TEST_F(ConversionRun, ASecondStartOrListChangesDuringTheRunDoNotDisturbIt) {
     startAndDuringFirstRead([this] {
         form->btnStart->click();

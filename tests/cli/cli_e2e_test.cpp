@@ -1,8 +1,13 @@
 // tavimo-cli itself on real media, without a display.
 #include "support/media.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
@@ -14,12 +19,20 @@ struct Result {
     QString err;
 };
 
-Result runCli(const QStringList& arguments) {
+// Runs tavimo-cli; `tmp` is its TMPDIR when given, `fileSizeLimit` its RLIMIT_FSIZE in bytes.
+Result runCli(const QStringList& arguments, const QString& tmp = {},
+              rlim_t fileSizeLimit = RLIM_INFINITY) {
     QProcess cli;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         environment.remove(QString::fromLatin1(name));
+    if (!tmp.isEmpty())
+        environment.insert(QStringLiteral("TMPDIR"), tmp);
     cli.setProcessEnvironment(environment);
+    cli.setChildProcessModifier([fileSizeLimit] {
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
     cli.start(QStringLiteral(TAVIMO_CLI), arguments);
     Result result;
     if (!cli.waitForFinished(300000) || cli.exitStatus() != QProcess::NormalExit) {
@@ -71,6 +84,52 @@ TEST(CliEndToEnd, JoinsRealSourcesIntoOneWavOrMp3File) {
     const media::Pcm mp3 = media::decode(dir.filePath("out.mp3"));
     EXPECT_EQ(mp3.rate, 32000);
     EXPECT_NEAR(static_cast<double>(mp3.frames()) / mp3.rate, 4.0, 0.3);
+}
+
+// What a user meets on a bad day: the exit status says it, standard error says why, and the
+// file the user had is still there.
+TEST(CliEndToEnd, FailuresExitWithOneAndLeaveTheUsersFile) {
+    QTemporaryDir dir;
+    const QString source = dir.filePath("a.mp4");
+    ASSERT_TRUE(
+        media::makeVideoWithSine(source, 440, 6.0, {"-c:a", "aac", "-ar", "48000", "-ac", "2"}));
+    const QString mine = dir.filePath("mine.wav");
+    QFile file(mine);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(200000, 'x'));
+    file.close();
+    const QString tmp = dir.filePath("tmp");
+    ASSERT_TRUE(QDir().mkpath(tmp));
+
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        rlim_t limit;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"a mistyped source", {"-o", mine, dir.filePath("a.mp5")}, RLIM_INFINITY,
+         "Keine der Quelldateien"},
+        {"a WAV that outgrows the disk", {"-o", mine, source}, 300000,
+         "Fehler beim Schreiben der Zieldatei"},
+        {"an MP3 whose temporary WAV outgrows the disk", {"-o", dir.filePath("mine.mp3"), source},
+         300000, "temporäre Datei"},
+        {"a full device", {"-o", "/dev/full", source}, RLIM_INFINITY, "Disk full"},
+        {"a folder that does not exist", {"-o", dir.filePath("no/such.wav"), source},
+         RLIM_INFINITY, "nicht angelegt"},
+    };
+    for (const Case& c : cases) {
+        const Result result = runCli(c.arguments, tmp, c.limit);
+        EXPECT_EQ(result.exitCode, 1) << c.name;
+        EXPECT_TRUE(result.err.contains(QString::fromUtf8(c.says))) << c.name << ": "
+                                                                   << result.err.toStdString();
+        EXPECT_FALSE(result.out.contains("Konvertierung beendet...")) << c.name;
+        EXPECT_EQ(QFileInfo(mine).size(), 200000) << c.name;
+        EXPECT_TRUE(QDir(tmp).isEmpty()) << c.name;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList({"a.mp4", "mine.wav"}))
+            << c.name;
+    }
 }
 
 } // namespace
