@@ -8,8 +8,8 @@ struct ConversionLibraries;
 struct ConversionOutcome;
 
 // Exit statuses of tavimo-cli.
-inline constexpr int kExitFinished = 0;     // every source went in whole
-inline constexpr int kExitFailed = 1;       // nothing was written (an existing file is untouched)
+inline constexpr int kExitFinished = 0; // every source went in whole
+inline constexpr int kExitFailed = 1;   // nothing was written (an existing file is untouched)
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitWithProblems = 3; // some sources could not be read or were cut short
 

@@ -7,8 +7,7 @@
 
 #include <ostream>
 
-ConsoleHost::ConsoleHost(ConversionSettings conversion, std::ostream& output,
-                         std::ostream& errors)
+ConsoleHost::ConsoleHost(ConversionSettings conversion, std::ostream& output, std::ostream& errors)
     : settings(std::move(conversion)), out(output), err(errors) {}
 
 void ConsoleHost::AddProgressLine(const QString& line) {
@@ -16,8 +15,9 @@ void ConsoleHost::AddProgressLine(const QString& line) {
     out << line.toStdString() << '\n' << std::flush;
     // Whoever reads the log has gone (a closed pipe): a run nobody can follow is ended.
     if (!out && outputFailure.isEmpty())
-        outputFailure = QStringLiteral("Die Ausgabe der Protokollzeilen ist fehlgeschlagen (die "
-                                       "Standardausgabe ist geschlossen) - Umwandlung abgebrochen.");
+        outputFailure =
+            QStringLiteral("Die Ausgabe der Protokollzeilen ist fehlgeschlagen (die "
+                           "Standardausgabe ist geschlossen) - Umwandlung abgebrochen.");
 }
 
 void ConsoleHost::TrimProgressLog() {

@@ -23,8 +23,8 @@ extern "C" void noteStopSignal(int signal) {
     int none = 0;
     if (firstSignal.compare_exchange_strong(none, signal)) {
         // write() is safe here; a terminal that is gone simply takes nothing.
-        [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, stopMessage,
-                                                         stopMessageLength);
+        [[maybe_unused]] const ssize_t ignored =
+            ::write(STDERR_FILENO, stopMessage, stopMessageLength);
         return;
     }
     secondSignal = true;

@@ -13,8 +13,8 @@ inline constexpr int kProgressLogCap = 10;
 
 // What a run converts, read from the window (or the command line) when it starts.
 struct ConversionSettings {
-    QString destination; // never empty when a job runs
-    QStringList sources; // full paths, in list order
+    QString destination;                 // never empty when a job runs
+    QStringList sources;                 // full paths, in list order
     int sampleRate = kDefaultSampleRate; // MP3 output rate in Hz
     int bitRate = kDefaultBitRate;       // MP3 bit rate in kbit/s
     bool internalDecoder = true;

@@ -190,9 +190,9 @@ void ConversionJob::noteSource(int index, const QString& path, const SourceOpen&
 
 void ConversionJob::noteLostBlocks(int index, const QString& path, std::uint32_t blocks) {
     const QString reason =
-        blocks == 1 ? QStringLiteral("1 Block konnte nicht umgewandelt werden und fehlt")
-                    : QStringLiteral("%1 Blöcke konnten nicht umgewandelt werden und fehlen")
-                          .arg(blocks);
+        blocks == 1
+            ? QStringLiteral("1 Block konnte nicht umgewandelt werden und fehlt")
+            : QStringLiteral("%1 Blöcke konnten nicht umgewandelt werden und fehlen").arg(blocks);
     host.AddProgressLine(reason + QStringLiteral(" in der MP3-Datei."));
     auto problem = std::find_if(result.problems.begin(), result.problems.end(),
                                 [index](const SourceProblem& p) { return p.index == index; });
@@ -211,7 +211,7 @@ bool ConversionJob::classify() {
         host.AddProgressLine(result.reason);
         return false;
     }
-    result.kind = StopRequested            ? Kind::Stopped
+    result.kind = StopRequested             ? Kind::Stopped
                   : result.problems.empty() ? Kind::Finished
                                             : Kind::FinishedWithProblems;
     return true;

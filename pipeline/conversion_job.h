@@ -72,8 +72,8 @@ private:
     // Reads the open source block by block into the output's file.
     SourceRead copySource(MclHandle input, MclHandle output, MclHandle sound, bool pumpMessages);
     // Notes how one source went: whole, cut short, or not read at all.
-    void noteSource(int index, const QString& path, const SourceOpen& open,
-                    const SourceRead& read, double seconds);
+    void noteSource(int index, const QString& path, const SourceOpen& open, const SourceRead& read,
+                    double seconds);
     void noteLostBlocks(int index, const QString& path, std::uint32_t blocks);
     // Settles the outcome of a run that got to its end; false when it failed after all.
     bool classify();

@@ -104,8 +104,7 @@ ConversionJob::SourceRead ConversionJob::copySource(MclHandle input, MclHandle o
     return read;
 }
 
-void ConversionJob::convertToWav(const ConversionSettings& settings,
-                                 DestinationFile& destination) {
+void ConversionJob::convertToWav(const ConversionSettings& settings, DestinationFile& destination) {
     RunHandles run(libs.mcl);
     // A name that cannot be reserved is still handed over, so the library says why it fails.
     destination.prepare();
@@ -154,8 +153,7 @@ void ConversionJob::convertToWav(const ConversionSettings& settings,
     host.TrimProgressLog();
 }
 
-void ConversionJob::convertToMp3(const ConversionSettings& settings,
-                                 DestinationFile& destination) {
+void ConversionJob::convertToMp3(const ConversionSettings& settings, DestinationFile& destination) {
     OutputFile output;
     if (!destination.prepare() || !output.create(destination.writeName())) {
         host.AddProgressLine(QStringLiteral("Konnte MP3 Datei nicht erstellen..."));

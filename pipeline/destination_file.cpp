@@ -50,8 +50,8 @@ bool DestinationFile::prepare() {
     if (direct || reserved)
         return true;
     const QFileInfo info(target);
-    const QString stem = QStringLiteral(".") + info.fileName().left(kKeptNameLength) +
-                         QStringLiteral(".tavimo-");
+    const QString stem =
+        QStringLiteral(".") + info.fileName().left(kKeptNameLength) + QStringLiteral(".tavimo-");
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString name = info.absolutePath() + u'/' + stem +
                              QString::number(QRandomGenerator::global()->generate(), 36) +

@@ -6,16 +6,17 @@
 #include <QFile>
 
 #include <cerrno>
-#include <utility>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 void OutputFile::fail(int error) {
     // A short write without a system error is the disk refusing more bytes as well.
     if (error == 0 || error == ENOSPC || error == EDQUOT)
         throw EInOutError("Disk full");
-    throw EInOutError(
-        QStringLiteral("Fehler beim Schreiben der Datei: %1").arg(systemErrorText(error)).toStdString());
+    throw EInOutError(QStringLiteral("Fehler beim Schreiben der Datei: %1")
+                          .arg(systemErrorText(error))
+                          .toStdString());
 }
 
 OutputFile::~OutputFile() {

@@ -95,8 +95,7 @@ StageResult EncodeWavToMp3(StageContext& context, const QString& fileName) {
         const bool last = remaining <= convertor.InputBufferSize();
         const auto length =
             static_cast<std::uint32_t>(last ? remaining : convertor.InputBufferSize());
-        const qint64 got =
-            file.read(reinterpret_cast<char*>(convertor.InputBuffer.get()), length);
+        const qint64 got = file.read(reinterpret_cast<char*>(convertor.InputBuffer.get()), length);
         // The file was measured above: less than that is a failing disk or a file cut under us.
         if (got < 0)
             readFailed(file);

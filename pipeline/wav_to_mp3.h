@@ -20,8 +20,8 @@ struct StageContext {
 
 // What one call did.
 struct StageResult {
-    bool validWav = false;       // the file could be opened and read as a WAV file
-    double seconds = 0;          // of sound handed to the encoder
+    bool validWav = false;        // the file could be opened and read as a WAV file
+    double seconds = 0;           // of sound handed to the encoder
     std::uint32_t lostBlocks = 0; // blocks the convertor failed on, missing from the MP3 stream
 };
 

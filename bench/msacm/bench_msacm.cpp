@@ -66,10 +66,10 @@ double convert(const std::vector<std::int16_t>& source, std::vector<std::uint8_t
     convertor.SetInputBufferSize(convertor.ACMFormatIn.header.nBlockAlign << 12);
     convertor.SetActive(true);
     convertBuffer(convertor, reinterpret_cast<const std::uint8_t*>(source.data()),
-                        source.size() * 2, [out](const std::uint8_t* bytes, std::uint32_t length) {
-                            if (out)
-                                out->insert(out->end(), bytes, bytes + length);
-                        });
+                  source.size() * 2, [out](const std::uint8_t* bytes, std::uint32_t length) {
+                      if (out)
+                          out->insert(out->end(), bytes, bytes + length);
+                  });
     convertor.SetActive(false);
     return cpuSeconds() - start;
 }

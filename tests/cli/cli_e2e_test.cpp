@@ -62,8 +62,8 @@ TEST(CliEndToEnd, JoinsRealSourcesIntoOneWavOrMp3File) {
     Result result = runCli({"-o", dir.filePath("out.wav"), dir.filePath("a.mp4"),
                             dir.filePath("missing.avi"), dir.filePath("b.avi")});
     ASSERT_EQ(result.exitCode, 3) << result.err.toStdString();
-    EXPECT_EQ(result.err, "Nicht umgewandelt: " + dir.filePath("missing.avi") +
-                              ": Ungültige Quelldatei.\n");
+    EXPECT_EQ(result.err,
+              "Nicht umgewandelt: " + dir.filePath("missing.avi") + ": Ungültige Quelldatei.\n");
     EXPECT_EQ(result.out.filter("Quelldatei öffnen OK").size(), 2);
     EXPECT_EQ(result.out.last(), "Konvertierung beendet...");
     const media::Pcm pcm = media::readWav(dir.filePath("out.wav"));
@@ -108,21 +108,29 @@ TEST(CliEndToEnd, FailuresExitWithOneAndLeaveTheUsersFile) {
         const char* says;
     };
     const Case cases[] = {
-        {"a mistyped source", {"-o", mine, dir.filePath("a.mp5")}, RLIM_INFINITY,
+        {"a mistyped source",
+         {"-o", mine, dir.filePath("a.mp5")},
+         RLIM_INFINITY,
          "Keine der Quelldateien"},
-        {"a WAV that outgrows the disk", {"-o", mine, source}, 300000,
+        {"a WAV that outgrows the disk",
+         {"-o", mine, source},
+         300000,
          "Fehler beim Schreiben der Zieldatei"},
-        {"an MP3 whose temporary WAV outgrows the disk", {"-o", dir.filePath("mine.mp3"), source},
-         300000, "temporäre Datei"},
+        {"an MP3 whose temporary WAV outgrows the disk",
+         {"-o", dir.filePath("mine.mp3"), source},
+         300000,
+         "temporäre Datei"},
         {"a full device", {"-o", "/dev/full", source}, RLIM_INFINITY, "Disk full"},
-        {"a folder that does not exist", {"-o", dir.filePath("no/such.wav"), source},
-         RLIM_INFINITY, "nicht angelegt"},
+        {"a folder that does not exist",
+         {"-o", dir.filePath("no/such.wav"), source},
+         RLIM_INFINITY,
+         "nicht angelegt"},
     };
     for (const Case& c : cases) {
         const Result result = runCli(c.arguments, tmp, c.limit);
         EXPECT_EQ(result.exitCode, 1) << c.name;
-        EXPECT_TRUE(result.err.contains(QString::fromUtf8(c.says))) << c.name << ": "
-                                                                   << result.err.toStdString();
+        EXPECT_TRUE(result.err.contains(QString::fromUtf8(c.says)))
+            << c.name << ": " << result.err.toStdString();
         EXPECT_FALSE(result.out.contains("Konvertierung beendet...")) << c.name;
         EXPECT_EQ(QFileInfo(mine).size(), 200000) << c.name;
         EXPECT_TRUE(QDir(tmp).isEmpty()) << c.name;

@@ -18,10 +18,10 @@ public:
     QStringList log;
     QStringList boxes;
     int pumps = 0;
-    std::vector<bool> runStates;                 // every runStateChanged, in order
-    std::vector<ConversionProgress> progress;    // every report, in order
-    bool pendingStop = false;                    // what stopPending() answers
-    QString abort;                               // what abortReason() answers
+    std::vector<bool> runStates;              // every runStateChanged, in order
+    std::vector<ConversionProgress> progress; // every report, in order
+    bool pendingStop = false;                 // what stopPending() answers
+    QString abort;                            // what abortReason() answers
     // Runs inside processEvents with the number of that pump, counting from 1.
     std::function<void(int pump)> onPump;
 

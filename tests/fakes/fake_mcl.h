@@ -13,8 +13,8 @@
 class FakeMcl : public MclLibrary, public CallLog {
 public:
     struct Source {
-        int fullReads = 0;        // reads that return 0 before the last one
-        bool opens = true;        // false: the open fails, its first read fails
+        int fullReads = 0;         // reads that return 0 before the last one
+        bool opens = true;         // false: the open fails, its first read fails
         bool failsReading = false; // the last read fails instead of ending the source
     };
 
@@ -25,7 +25,7 @@ public:
     bool setNameFails = false; // MclAudioSetFileName cannot create the file
     double fullBlockSeconds = 0;
     double lastBlockSeconds = 0;
-    std::vector<std::string> fileNames; // every name given to MclAudioSetFileName
+    std::vector<std::string> fileNames;    // every name given to MclAudioSetFileName
     std::map<std::string, double> lengths; // what MclSourceSeconds tells; unknown otherwise
     // Runs inside MclReadSound, after it was recorded: lets a test act during the job.
     std::function<void(int readNumber)> onRead;

@@ -230,9 +230,9 @@ std::vector<std::uint8_t> convert(const WAVEFORMATEX& in, const WAVEFORMATEX& ou
     convertor.SetActive(true);
     std::vector<std::uint8_t> result;
     convertBuffer(convertor, data.data(), data.size(),
-                        [&](const std::uint8_t* bytes, std::uint32_t length) {
-                            result.insert(result.end(), bytes, bytes + length);
-                        });
+                  [&](const std::uint8_t* bytes, std::uint32_t length) {
+                      result.insert(result.end(), bytes, bytes + length);
+                  });
     convertor.SetActive(false);
     EXPECT_EQ(acm.openStreams(), 0u);
     return result;

@@ -81,16 +81,26 @@ TEST_F(JobOutcome, AFailedRunLeavesTheUsersFileAsItWas) {
     };
     const Case cases[] = {
         {"wav, no source readable", "out.wav", {"missing.avi"}, nullptr},
-        {"wav, the write fails", "out.wav", {"a.mp4", "b.avi"},
+        {"wav, the write fails",
+         "out.wav",
+         {"a.mp4", "b.avi"},
          [](JobOutcome& t) { t.mcl.writeResult = 1; }},
-        {"wav, the file cannot be completed", "out.wav", {"a.mp4"},
+        {"wav, the file cannot be completed",
+         "out.wav",
+         {"a.mp4"},
          [](JobOutcome& t) { t.mcl.closeResult = 1; }},
         {"mp3, no source readable", "out.mp3", {"missing.avi", "gone.vob"}, nullptr},
-        {"mp3, the encoder cannot start", "out.mp3", {"a.mp4"},
+        {"mp3, the encoder cannot start",
+         "out.mp3",
+         {"a.mp4"},
          [](JobOutcome& t) { t.lame.initResult = BE_ERR_INVALID_FORMAT; }},
-        {"mp3, the encoder fails", "out.mp3", {"a.mp4", "b.avi"},
+        {"mp3, the encoder fails",
+         "out.mp3",
+         {"a.mp4", "b.avi"},
          [](JobOutcome& t) { t.lame.failEncodeCall = 3; }},
-        {"mp3, the temporary file cannot be written", "out.mp3", {"a.mp4"},
+        {"mp3, the temporary file cannot be written",
+         "out.mp3",
+         {"a.mp4"},
          [](JobOutcome& t) { t.mcl.writeResult = 1; }},
     };
     for (const Case& c : cases) {
@@ -161,8 +171,9 @@ TEST_F(JobOutcome, ReadErrorsAndLostBlocksAreProblemsOfTheirSource) {
     ASSERT_EQ(outcome.problems.size(), 3u);
     EXPECT_EQ(outcome.problems[0].index, 0);
     EXPECT_TRUE(outcome.problems[0].cutShort);
-    EXPECT_THAT(host.log, ::testing::Contains(
-                              "1 Block konnte nicht umgewandelt werden und fehlt in der MP3-Datei."));
+    EXPECT_THAT(
+        host.log,
+        ::testing::Contains("1 Block konnte nicht umgewandelt werden und fehlt in der MP3-Datei."));
     EXPECT_EQ(outcome.problems[1].index, 1);
     EXPECT_TRUE(outcome.problems[1].cutShort);
     EXPECT_EQ(outcome.problems[2].index, 2);

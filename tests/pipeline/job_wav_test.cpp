@@ -196,7 +196,7 @@ TEST_F(JobWavTest, DestinationThatIsOneOfTheSourcesIsRefusedUntouched) {
         ::link(QFile::encodeName(source).constData(), QFile::encodeName(hardLink).constData()), 0);
 
     for (const QString& target : {source, dir.filePath(QStringLiteral("sym.wav")), hardLink,
-                                       dir.path() + QStringLiteral("/./film.wav")}) {
+                                  dir.path() + QStringLiteral("/./film.wav")}) {
         mcl.calls.clear();
         host.log.clear();
         host.settings.destination = target;

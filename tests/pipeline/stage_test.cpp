@@ -1,10 +1,10 @@
 // The WAV-to-MP3 stage against a scripted conversion manager and encoder: its blocks and flags,
 // its progress line, the bytes it re-reads, and the state it leaves on every way out.
 #include "acm/ACMConvertor.h"
+#include "common/exception.h"
 #include "fakes/fake_acm.h"
 #include "fakes/fake_host.h"
 #include "fakes/fake_lame.h"
-#include "common/exception.h"
 #include "pipeline/encoder_stream.h"
 #include "pipeline/output_file.h"
 #include "pipeline/wav_to_mp3.h"
