@@ -4,7 +4,7 @@ BUILD_ASAN ?= build-sanitize
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build run test test-sanitize bench format clean
+.PHONY: all deps build run test test-sanitize bench package format clean
 
 all: build
 
@@ -40,6 +40,10 @@ test-sanitize: deps $(BUILD_ASAN)/build.ninja
 
 bench: build
 	scripts/run-bench.sh $(BUILD)
+
+# The Debian package tavimo_<version>_<arch>.deb, in the build folder.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,6 +1,7 @@
 // Tavimo: the sound track of video files into one MP3 or WAV file.
 #include "app/AddPagesFUnit.h"
 #include "app/error_box.h"
+#include "app/startup.h"
 #include "app/wMain.h"
 #include "pipeline/conversion_job.h"
 #include "platform/lame/mp3lame_library.h"
@@ -18,6 +19,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(kApplicationTitle);
     QApplication::setApplicationDisplayName(kApplicationTitle);
+    // The desktop file name lets the desktop match the window to its menu entry and icon.
+    QApplication::setDesktopFileName(kDesktopFileName);
+    QApplication::setWindowIcon(applicationIcon());
     // The user interface is German whatever the system's language: Qt's own texts too, those
     // of the save dialog and of the file list's columns.
     QTranslator qtTexts;
@@ -42,6 +46,8 @@ int main(int argc, char** argv) {
         showHandlerError(nullptr, error);
         return 1;
     }
+    // Files handed over by the file manager ("Open with") are only listed; nothing starts.
+    appendStartupSources(*MainForm, QApplication::arguments());
     MainForm->show();
     const int status = QApplication::exec();
     AddPagesForm = nullptr;

@@ -3,6 +3,7 @@
 #include "pipeline/conversion_host.h"
 #include "pipeline/conversion_job.h"
 
+#include <QStringList>
 #include <QWidget>
 
 class QCheckBox;
@@ -44,6 +45,8 @@ public:
     void btnStopClick();
     void AddBtnClick();
     void DeleteBtnClick();
+    // Appends one source list entry per path, in the given order.
+    void appendSources(const QStringList& paths);
     void FormCreate();
     void ZielBtnClick();
 

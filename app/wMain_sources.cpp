@@ -33,6 +33,11 @@ void TMainForm::AddBtnClick() {
     }
 }
 
+void TMainForm::appendSources(const QStringList& paths) {
+    for (const QString& path : paths)
+        ListView1->addTopLevelItem(new QTreeWidgetItem(QStringList{path}));
+}
+
 void TMainForm::DeleteBtnClick() {
     // From the back, so that the positions still to be visited stay where they are.
     for (int i = ListView1->topLevelItemCount() - 1; i >= 0; --i) {

@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev
   ffmpeg lame clang
   xvfb xauth imagemagick time bc
+  fonts-liberation2 qt6-translations-l10n
+  desktop-file-utils appstream dpkg-dev
 )
 
 missing=()

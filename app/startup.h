@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QDir>
+#include <QIcon>
+#include <QString>
+#include <QStringList>
+
+class TMainForm;
+
+// The desktop entry's name without ".desktop", also the icon's name in the icon theme.
+inline const QString kDesktopFileName = QStringLiteral("de.tavimo.Tavimo");
+
+// The program's icon in the sizes it is drawn in.
+QIcon applicationIcon();
+
+// "tavimo FILE...": appends the files named after the program name to the source list, in
+// their order, relative names taken from `base`. QApplication has already taken out its own
+// options (-platform and the like).
+void appendStartupSources(TMainForm& form, const QStringList& arguments,
+                          const QDir& base = QDir::current());
