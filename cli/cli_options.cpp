@@ -42,8 +42,16 @@ CliParseResult parseCliArguments(const QStringList& arguments) {
             result.kind = CliParseResult::Help;
             return result;
         }
+        if (argument == u"--version") {
+            result.kind = CliParseResult::Version;
+            return result;
+        }
         if (argument == u"--directshow") {
             options.internalDecoder = false;
+            continue;
+        }
+        if (argument == u"--quiet" || argument == u"-q") {
+            options.quiet = true;
             continue;
         }
         QString name = argument;
@@ -85,6 +93,10 @@ CliParseResult parseCliArguments(const QStringList& arguments) {
     return result;
 }
 
+QString cliVersionText() {
+    return QStringLiteral("tavimo-cli %1\n").arg(QStringLiteral(TAVIMO_VERSION));
+}
+
 QString cliUsageText() {
     QStringList rates;
     for (const int rate : kMp3SampleRates)
@@ -93,7 +105,8 @@ QString cliUsageText() {
     for (const int rate : kMp3BitRates)
         bitRates << QString::number(rate);
     return QStringLiteral(
-               "Aufruf: tavimo-cli [--rate HZ] [--bitrate KBPS] [--directshow] -o ZIEL QUELLE...\n"
+               "Aufruf: tavimo-cli [--rate HZ] [--bitrate KBPS] [--directshow] [--quiet] -o ZIEL "
+               "QUELLE...\n"
                "Schreibt die Tonspur der Quelldateien, in ihrer Reihenfolge, in die eine "
                "Zieldatei:\n"
                "eine WAV-Datei, wenn ZIEL auf .wav endet, sonst eine MP3-Datei.\n"
@@ -103,7 +116,11 @@ QString cliUsageText() {
                "  --bitrate KBPS   Bitrate der MP3-Datei in kBit/Sekunde (Vorgabe %4):\n"
                "                   %3\n"
                "  --directshow     MPEG nicht mit dem internen Decoder dekodieren\n"
-               "  --help           diese Hilfe zeigen\n"
+               "  --quiet, -q      keine Protokollzeilen auf der Standardausgabe\n"
+               "  --version        Name und Version zeigen\n"
+               "  --help, -h       diese Hilfe zeigen\n"
+               "Ist die Standardfehlerausgabe ein Terminal, zeigt dort eine Zeile den "
+               "Fortschritt.\n"
                "Strg+C, SIGTERM oder SIGHUP hält die Umwandlung an wie der Knopf \"Abbrechen\"; "
                "die Zieldatei\n"
                "bleibt vollständig. Ein zweites Strg+C bricht sofort ab; eine vorhandene "

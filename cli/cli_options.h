@@ -12,10 +12,11 @@ struct CliOptions {
     int sampleRate = kDefaultSampleRate;
     int bitRate = kDefaultBitRate;
     bool internalDecoder = true;
+    bool quiet = false; // no log lines on standard output
 };
 
 struct CliParseResult {
-    enum Kind { Run, Help, UsageError } kind = UsageError;
+    enum Kind { Run, Help, Version, UsageError } kind = UsageError;
     CliOptions options;
     QString error; // German, for a usage error
 };
@@ -24,3 +25,5 @@ struct CliParseResult {
 CliParseResult parseCliArguments(const QStringList& arguments);
 
 QString cliUsageText();
+// "tavimo-cli 1.0", and what the MP3 road runs on.
+QString cliVersionText();

@@ -53,10 +53,14 @@ int exitStatus(const ConversionOutcome& outcome, int stopSignal) {
 }
 
 int runCli(const QStringList& arguments, const ConversionLibraries& libraries, std::ostream& out,
-           std::ostream& err) {
+           std::ostream& err, bool progressOnTerminal) {
     const CliParseResult parsed = parseCliArguments(arguments);
     if (parsed.kind == CliParseResult::Help) {
         out << cliUsageText().toStdString() << std::flush;
+        return kExitFinished;
+    }
+    if (parsed.kind == CliParseResult::Version) {
+        out << cliVersionText().toStdString() << std::flush;
         return kExitFinished;
     }
     if (parsed.kind == CliParseResult::UsageError) {
@@ -71,7 +75,7 @@ int runCli(const QStringList& arguments, const ConversionLibraries& libraries, s
     settings.internalDecoder = parsed.options.internalDecoder;
     installSignalHandlers(!isWavDestination(settings.destination));
 
-    ConsoleHost host(settings, out, err);
+    ConsoleHost host(settings, out, err, parsed.options.quiet, progressOnTerminal);
     ConversionJob job(host, libraries);
     host.setJob(&job);
     try {

@@ -19,6 +19,6 @@ int exitStatus(const ConversionOutcome& outcome, int stopSignal);
 
 // Runs tavimo-cli on the arguments that follow the program name: the same conversion job as
 // the window's start button, on the settings the options give. Stop signals are handled from
-// here on.
+// here on. `progressOnTerminal`: `err` is a terminal that shows a progress line.
 int runCli(const QStringList& arguments, const ConversionLibraries& libraries, std::ostream& out,
-           std::ostream& err);
+           std::ostream& err, bool progressOnTerminal = false);

@@ -2,22 +2,38 @@
 
 #include "cli/stop_signals.h"
 #include "pipeline/conversion_job.h"
+#include "pipeline/progress_text.h"
 
 #include <QCoreApplication>
 
 #include <ostream>
 
-ConsoleHost::ConsoleHost(ConversionSettings conversion, std::ostream& output, std::ostream& errors)
-    : settings(std::move(conversion)), out(output), err(errors) {}
+namespace {
+
+// Back to the start of the terminal's line, and that line erased.
+constexpr char kEraseLine[] = "\r\033[K";
+// The progress line is redrawn at most this often.
+constexpr qint64 kRedrawMilliseconds = 250;
+
+} // namespace
+
+ConsoleHost::ConsoleHost(ConversionSettings conversion, std::ostream& output,
+                         std::ostream& errors, bool quietLog, bool progressLine)
+    : settings(std::move(conversion)), out(output), err(errors), quiet(quietLog),
+      showProgress(progressLine) {}
 
 void ConsoleHost::AddProgressLine(const QString& line) {
     lines << line;
+    if (quiet)
+        return;
+    // A log line on the same terminal must not land behind the progress line.
+    clearProgressLine();
     out << line.toStdString() << '\n' << std::flush;
     // Whoever reads the log has gone (a closed pipe): a run nobody can follow is ended.
     if (!out && outputFailure.isEmpty())
         outputFailure =
-            QStringLiteral("Die Ausgabe der Protokollzeilen ist fehlgeschlagen (die "
-                           "Standardausgabe ist geschlossen) - Umwandlung abgebrochen.");
+            QStringLiteral("Die Protokollzeilen lassen sich nicht mehr ausgeben (die "
+                           "Standardausgabe ist geschlossen); die Umwandlung wurde abgebrochen");
 }
 
 void ConsoleHost::TrimProgressLog() {
@@ -44,4 +60,30 @@ QString ConsoleHost::abortReason() {
         return QStringLiteral("Die Umwandlung wurde sofort abgebrochen; die Zieldatei bleibt, "
                               "wie sie war.");
     return outputFailure;
+}
+
+void ConsoleHost::runStateChanged(bool running) {
+    if (running)
+        sinceStart.start();
+    else
+        clearProgressLine();
+}
+
+void ConsoleHost::progressChanged(const ConversionProgress& progress) {
+    if (!showProgress)
+        return;
+    const qint64 now = sinceStart.elapsed();
+    if (lastDrawn >= 0 && now - lastDrawn < kRedrawMilliseconds)
+        return;
+    lastDrawn = now;
+    const QString text = progressText(progressFigures(progress, now / 1000.0));
+    err << kEraseLine << text.toStdString() << std::flush;
+    progressShown = true;
+}
+
+void ConsoleHost::clearProgressLine() {
+    if (!progressShown)
+        return;
+    err << kEraseLine << std::flush;
+    progressShown = false;
 }

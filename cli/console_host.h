@@ -2,6 +2,7 @@
 
 #include "pipeline/conversion_host.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
 
 #include <iosfwd>
@@ -12,7 +13,10 @@ class ConversionJob;
 // added, boxes to standard error, and stop signals act as the stop button.
 class ConsoleHost final : public ConversionHost {
 public:
-    ConsoleHost(ConversionSettings settings, std::ostream& out, std::ostream& err);
+    // `quiet`: no log lines on `out`. `progressLine`: `err` is a terminal, where one line shows
+    // how far the run is, redrawn in place.
+    ConsoleHost(ConversionSettings settings, std::ostream& out, std::ostream& err,
+                bool quiet = false, bool progressLine = false);
 
     // The job a stop signal stops.
     void setJob(ConversionJob* conversion) { job = conversion; }
@@ -25,12 +29,21 @@ public:
     void showErrorMessage(const QString& text) override;
     bool stopPending() override;
     QString abortReason() override;
+    void runStateChanged(bool running) override;
+    void progressChanged(const ConversionProgress& progress) override;
 
 private:
+    void clearProgressLine();
+
     ConversionSettings settings;
     std::ostream& out;
     std::ostream& err;
     ConversionJob* job = nullptr;
     QStringList lines;
     QString outputFailure;
+    bool quiet;
+    bool showProgress;
+    bool progressShown = false;
+    QElapsedTimer sinceStart;
+    qint64 lastDrawn = -1;
 };

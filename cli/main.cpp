@@ -9,6 +9,8 @@
 
 #include <iostream>
 
+#include <unistd.h>
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tavimo"));
@@ -16,5 +18,5 @@ int main(int argc, char** argv) {
     Mp3LameLibrary lame;
     SwrAcmLibrary acm;
     return runCli(QCoreApplication::arguments().mid(1), ConversionLibraries{mcl, lame, acm},
-                  std::cout, std::cerr);
+                  std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
 }

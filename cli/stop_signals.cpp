@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
@@ -9,7 +10,8 @@ namespace {
 
 std::atomic<int> firstSignal{0};
 std::atomic<bool> secondSignal{false};
-const char* stopMessage = "";
+// Made before any signal can come, so the handler only writes it.
+char stopMessage[512];
 std::size_t stopMessageLength = 0;
 
 constexpr char kMp3Message[] =
@@ -38,7 +40,10 @@ static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_alw
 void installSignalHandlers(bool mp3Road) {
     firstSignal = 0;
     secondSignal = false;
-    stopMessage = mp3Road ? kMp3Message : kWavMessage;
+    // On a terminal the message replaces the progress line instead of running on behind it.
+    const char* erase = ::isatty(STDERR_FILENO) == 1 ? "\r\033[K" : "";
+    std::snprintf(stopMessage, sizeof stopMessage, "%s%s", erase,
+                  mp3Road ? kMp3Message : kWavMessage);
     stopMessageLength = std::strlen(stopMessage);
     struct sigaction action {};
     action.sa_handler = noteStopSignal;

@@ -132,7 +132,9 @@ void ConversionJob::estimateLengths(const QStringList& sources) {
         if (lengths.back() >= 0)
             known.push_back(lengths.back());
     }
-    // A source whose container tells nothing is guessed as long as the others on average.
+    // A source whose container tells nothing is guessed as long as the others on average; when
+    // none tells anything, there is no total to show.
+    lengthsKnown = !known.empty();
     const double guess =
         known.empty() ? 0 : std::accumulate(known.begin(), known.end(), 0.0) / known.size();
     for (double& length : lengths) {
@@ -149,7 +151,7 @@ void ConversionJob::pump(double currentSeconds) {
     double total = doneBefore;
     for (std::size_t i = static_cast<std::size_t>(current); i < lengths.size(); ++i)
         total += static_cast<int>(i) == current ? std::max(lengths[i], currentSeconds) : lengths[i];
-    progress.totalSeconds = total;
+    progress.totalSeconds = lengthsKnown ? total : 0;
     host.progressChanged(progress);
     host.processEvents();
     checkAbort();

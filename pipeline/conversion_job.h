@@ -91,6 +91,7 @@ private:
 
     // Progress of the running conversion.
     std::vector<double> lengths; // per source: estimated, then measured once converted
+    bool lengthsKnown = false;   // the containers told at least one length
     int current = 0;
     double doneBefore = 0; // seconds of the sources before the current one
 };

@@ -92,6 +92,15 @@ TEST_F(CliRun, HelpAndUsageErrorsTouchNothing) {
     EXPECT_TRUE(mcl.calls.empty());
 }
 
+TEST_F(CliRun, VersionAndQuietKeepStandardOutputForWhatWasAsked) {
+    EXPECT_EQ(run({"--version"}), kExitFinished);
+    EXPECT_EQ(out.str(), "tavimo-cli 1.0\n");
+    mcl.sources["/v/a.avi"] = {2, true};
+    EXPECT_EQ(run({"--quiet", "-o", wav, "/v/a.avi"}), kExitFinished);
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_TRUE(err.str().empty());
+}
+
 TEST_F(CliRun, PrintsEveryLogLineAsTheWindowWouldShowIt) {
     mcl.sources["/v/a.avi"] = {2, true};
     mcl.sources["/v/b.avi"] = {0, true};
@@ -157,6 +166,19 @@ TEST_F(CliRun, AStopSignalActsAsTheStopButtonAndASecondOneAbortsTheRun) {
     EXPECT_EQ(run({"-o", wav, "/v/a.avi"}), kExitFailed);
     EXPECT_TRUE(errText().contains("sofort abgebrochen"));
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST(ConsoleHost, DrawsOneProgressLineInPlaceAndClearsItForLogLinesAndAtTheEnd) {
+    std::ostringstream out;
+    std::ostringstream err;
+    ConsoleHost host({}, out, err, false, true);
+    host.runStateChanged(true);
+    host.progressChanged({0, 2, 30, 60});
+    host.progressChanged({0, 2, 31, 60}); // too soon after the last one: not drawn
+    host.AddProgressLine("Quelldatei öffnen OK");
+    host.runStateChanged(false);
+    EXPECT_EQ(err.str(), "\r\033[K50 % - 0:00 min vergangen, noch 0:00 min\r\033[K");
+    EXPECT_EQ(out.str(), "Quelldatei öffnen OK\n");
 }
 
 TEST(ConsoleHost, PrintsLinesAsAddedAndBoxesToStandardError) {

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+struct ConversionOutcome;
+struct ConversionProgress;
+
+// How far a run is, for people: the share done and the time it will still take, estimated
+// from the time it has taken so far.
+struct ProgressFigures {
+    int percent = 0;           // 0..100
+    double elapsedSeconds = 0; // since the run began
+    double remainingSeconds = -1; // negative while there is nothing to estimate from
+};
+
+ProgressFigures progressFigures(const ConversionProgress& progress, double elapsedSeconds);
+// "42 % - 1:23 min vergangen, noch 2:13 min"
+QString progressText(const ProgressFigures& figures);
+// One line on how a run ended, e.g. "Fertig: 5 Quelldateien, 1:02:33 h".
+QString outcomeSummary(const ConversionOutcome& outcome);
