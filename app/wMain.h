@@ -46,6 +46,8 @@ public:
     void btnStopClick();
     void AddBtnClick();
     void DeleteBtnClick();
+    // Appends one entry per path to the source list, the path as its caption.
+    void appendSources(const QStringList& paths);
     void FormCreate();
     void ZielBtnClick();
 

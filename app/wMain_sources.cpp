@@ -1,4 +1,5 @@
-// The source list's handlers: adding files through the add-files dialog, deleting entries.
+// The source list's handlers: adding files through the add-files dialog or by a drop,
+// deleting entries.
 #include "app/wMain.h"
 
 #include "app/AddPagesFUnit.h"
@@ -39,4 +40,9 @@ void TMainForm::DeleteBtnClick() {
         if (ListView1->topLevelItem(i)->isSelected())
             delete ListView1->takeTopLevelItem(i);
     }
+}
+
+void TMainForm::appendSources(const QStringList& paths) {
+    for (const QString& path : paths)
+        ListView1->addTopLevelItem(new QTreeWidgetItem(QStringList{path}));
 }
