@@ -37,9 +37,9 @@ protected:
     void rowsInserted(const QModelIndex& parent, int start, int end) override;
 
 private:
-    // What a drop of this data does here: a move of own rows, a copy of local files, or nothing.
+    // What a drop does here: a move of own rows, a copy (or link) of local files, or nothing.
     Qt::DropAction dropAction(const QDropEvent& event) const;
-    // Names this list in the process, so that rows dragged to another list or program stay there.
+    // Names this list and its process: rows are moved only by a drag this very list began.
     QString dragOwner() const;
     // The rows this list dragged, or nothing when the data came from elsewhere.
     std::optional<QList<int>> draggedRows(const QMimeData* payload) const;

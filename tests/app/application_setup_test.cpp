@@ -29,6 +29,9 @@ TEST_F(Captions, AreTheWindowsOwnWithoutTheApplicationsName) {
 }
 
 TEST(QtTexts, AreGermanWhileTheSetupLives) {
+    // English before and after, whatever the language of the machine running the test.
+    const QLocale machine;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QTemporaryDir dir;
     const QString video = dir.filePath("clip.avi");
     ASSERT_TRUE(QFile(video).open(QFile::WriteOnly));
@@ -49,6 +52,7 @@ TEST(QtTexts, AreGermanWhileTheSetupLives) {
                                         "AVI-Video"}));
     }
     EXPECT_EQ(texts(), english);
+    QLocale::setDefault(machine);
 }
 
 } // namespace
