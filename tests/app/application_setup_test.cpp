@@ -1,58 +1,85 @@
-// Captions as the window manager shows them, and Qt's own texts in German.
-#include "form_fixture.h"
-
+// Captions as the window manager shows them, and Qt's own texts in German, the save dialog's too.
 #include "app/AddPagesFUnit.h"
 #include "app/application_setup.h"
+#include "app/save_dialog.h"
+#include "support/qt_print.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileSystemModel>
-#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
 
 namespace {
 
-using Captions = FormTest;
-
-TEST_F(Captions, AreTheWindowsOwnWithoutTheApplicationsName) {
+TEST(ApplicationSetup, CaptionsCarryNoApplicationNameAndQtsTextsAreGerman) {
     const ApplicationSetup setup;
     EXPECT_EQ(QCoreApplication::applicationName(), "Tavimo");
-    // Window managers append a display name of the application's own to every caption; without
-    // one it is the application name, and follows it.
+    // A display name of the application's own is appended to every caption; without one it
+    // follows the application name.
     QCoreApplication::setApplicationName(QStringLiteral("probe"));
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "probe");
     QCoreApplication::setApplicationName(QStringLiteral("Tavimo"));
-
-    EXPECT_EQ(form->windowTitle(), "Quorrel Tavimo 1.0");
     EXPECT_EQ(TAddPagesForm().windowTitle(), "Videodateien hinzufügen (AVI,MPG)");
-    // The save dialog's caption is in the save dialog's tests.
-}
 
-TEST(QtTexts, AreGermanWhileTheSetupLives) {
-    // English before and after, whatever the language of the machine running the test.
-    const QLocale machine;
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    ASSERT_TRUE(setup.qtTextsGerman()) << "is qt6-translations-l10n installed?";
     QTemporaryDir dir;
     const QString video = dir.filePath("clip.avi");
     ASSERT_TRUE(QFile(video).open(QFile::WriteOnly));
-    QFileSystemModel model;
-    const auto texts = [&] {
-        QStringList shown;
-        for (int column = 0; column < 4; ++column)
-            shown << model.headerData(column, Qt::Horizontal).toString();
-        const QFileIconProvider types;
-        return shown << types.type(QFileInfo(dir.path())) << types.type(QFileInfo(video));
+    const QFileSystemModel model;
+    QStringList shown;
+    for (int column = 0; column < 4; ++column)
+        shown << model.headerData(column, Qt::Horizontal).toString();
+    const QFileIconProvider types;
+    shown << types.type(QFileInfo(dir.path())) << types.type(QFileInfo(video));
+    EXPECT_EQ(shown,
+              QStringList({"Name", "Größe", "Typ", "Änderungsdatum", "Verzeichnis", "AVI-Video"}));
+}
+
+// The real save dialog, German, started in the folder given with the name given, and answered.
+TEST(SaveDialog, IsCaptionedBrowseAndProposesTheNameWithoutLeavingItsFolder) {
+    const ApplicationSetup setup;
+    QTemporaryDir dir;
+    const QString folder = QDir(dir.path()).absolutePath();
+    const struct {
+        QString proposed;
+        QString nameBox;
+        QString answer; // null: cancel
+        std::optional<QString> chosen;
+    } cases[] = {
+        // A name in the folder shows as its file part.
+        {folder + "/new.mp3", "new.mp3", QString(), std::nullopt},
+        // A folder that does not exist: the dialog stays, the name stays whole.
+        {"/no/such/folder/x.wav", "/no/such/folder/x.wav", QString(), std::nullopt},
+        {QString(), QString(), "my song", folder + "/my song.mp3"},
     };
-    const QStringList english{"Name", "Size", "Type", "Date Modified", "Folder", "AVI video"};
-    ASSERT_EQ(texts(), english);
-    {
-        const ApplicationSetup setup;
-        ASSERT_TRUE(setup.qtTextsGerman()) << "is qt6-translations-l10n installed?";
-        EXPECT_EQ(texts(), QStringList({"Name", "Größe", "Typ", "Änderungsdatum", "Verzeichnis",
-                                        "AVI-Video"}));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.proposed.toStdString());
+        QStringList shown;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            auto* nameBox = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(nameBox, nullptr);
+            shown << dialog->windowTitle() << dialog->directory().absolutePath() << nameBox->text();
+            for (const QLabel* label : dialog->findChildren<QLabel*>())
+                shown << label->text();
+            for (const QPushButton* button : dialog->findChildren<QPushButton*>())
+                shown << button->text();
+            nameBox->setText(c.answer);
+            QMetaObject::invokeMethod(dialog, c.answer.isNull() ? "reject" : "accept");
+        });
+        EXPECT_EQ(QtSaveFileDialog().execute(nullptr, {folder, c.proposed}), c.chosen);
+        EXPECT_EQ(shown, QStringList({"Browse", folder, c.nameBox, "Suchen in:", "Datei&name:",
+                                      "Dateien des Typs:", "S&peichern", "Abbrechen"}));
     }
-    EXPECT_EQ(texts(), english);
-    QLocale::setDefault(machine);
 }
 
 } // namespace
