@@ -45,8 +45,8 @@ void TFilenameEdit::browseClick() {
         const QFileInfo info(name);
         if (QFileInfo(info.absolutePath()).isDir())
             state.directory = info.absolutePath();
-        const QString filePart = info.fileName();
-        state.fileName = isValidFileName(filePart) ? filePart : QString();
+        // The whole name, so that a folder that does not exist (yet) is not lost.
+        state.fileName = isValidFileName(info.fileName()) ? name : QString();
     }
     const std::optional<QString> chosen = executeDialog();
     setFocus();

@@ -30,7 +30,8 @@ public:
     void setDialog(std::unique_ptr<SaveFileDialog> replacement);
 
     QAction* browseAction() const { return browse; }
-    // The browse button's click: proposes the text's name, shows the dialog, takes the choice.
+    // The browse button's click: starts the dialog in the folder of the text's name when that
+    // exists and proposes the whole name, shows the dialog, takes the choice.
     void browseClick();
 
 private:

@@ -1,5 +1,6 @@
 // Tavimo: the sound track of video files into one MP3 or WAV file.
 #include "app/AddPagesFUnit.h"
+#include "app/application_setup.h"
 #include "app/error_box.h"
 #include "app/startup.h"
 #include "app/wMain.h"
@@ -9,25 +10,16 @@
 #include "platform/msacm/swr_acm.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include <memory>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(kApplicationTitle);
-    QApplication::setApplicationDisplayName(kApplicationTitle);
+    // The user interface is German whatever the system's language, Qt's own texts included.
+    const ApplicationSetup setup;
     // The desktop file name lets the desktop match the window to its menu entry and icon.
     QApplication::setDesktopFileName(kDesktopFileName);
     QApplication::setWindowIcon(applicationIcon());
-    // The user interface is German whatever the system's language: Qt's own texts too, those
-    // of the save dialog and of the file list's columns.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
 
     // The libraries are bound for the whole run, before the window hands them its texts.
     FfmpegMcl mcl;

@@ -2,9 +2,31 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+
+namespace {
+
+// Puts a name into the dialog's name box. Qt's dialog moves to the folder of an absolute
+// name, even to one that does not exist; for such a name it stays in its folder instead.
+void proposeName(QFileDialog& dialog, const QString& name) {
+    if (name.isEmpty())
+        return;
+    if (QDir::isRelativePath(name) || QFileInfo(name).absoluteDir().exists()) {
+        dialog.selectFile(name);
+        return;
+    }
+    if (auto* nameBox = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        nameBox->setText(name);
+}
+
+} // namespace
 
 std::optional<QString> QtSaveFileDialog::execute(QWidget* parent, const SaveDialogState& state) {
     QFileDialog dialog(parent, QStringLiteral("Browse"));
+    // Qt's own dialog rather than the desktop's: it speaks German with the program and keeps
+    // the proposal as given.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -15,7 +37,7 @@ std::optional<QString> QtSaveFileDialog::execute(QWidget* parent, const SaveDial
     dialog.setDefaultSuffix(QStringLiteral("mp3"));
     if (!state.directory.isEmpty())
         dialog.setDirectory(state.directory);
-    dialog.selectFile(state.fileName);
+    proposeName(dialog, state.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QDir::toNativeSeparators(dialog.selectedFiles().first());

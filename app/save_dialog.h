@@ -8,8 +8,8 @@ class QWidget;
 
 // What the save dialog starts with; it keeps the name chosen last between uses.
 struct SaveDialogState {
-    QString directory;
-    QString fileName;
+    QString directory; // the folder it starts in; empty: Qt's choice
+    QString fileName;  // the name it proposes, folder included; empty: none
 };
 
 // The destination edit's save dialog. The window uses the real one; tests answer in its place.
@@ -20,7 +20,7 @@ public:
     virtual std::optional<QString> execute(QWidget* parent, const SaveDialogState& state) = 0;
 };
 
-// A QFileDialog titled "Browse" for MP3 and WAV files that does not ask about overwriting.
+// Qt's file dialog titled "Browse" for MP3 and WAV files that does not ask about overwriting.
 class QtSaveFileDialog final : public SaveFileDialog {
 public:
     std::optional<QString> execute(QWidget* parent, const SaveDialogState& state) override;

@@ -45,7 +45,7 @@ public:
     void btnStopClick();
     void AddBtnClick();
     void DeleteBtnClick();
-    // Appends one source list entry per path, in the given order.
+    // Appends one entry per path to the source list, the path as its caption.
     void appendSources(const QStringList& paths);
     void FormCreate();
     void ZielBtnClick();

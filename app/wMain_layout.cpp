@@ -2,15 +2,14 @@
 #include "app/wMain.h"
 
 #include "app/FilenameEdit.h"
+#include "app/source_list_view.h"
 #include "pipeline/mp3_choices.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTreeWidget>
 
 namespace {
 
@@ -21,11 +20,7 @@ template <typename W> W* place(W* widget, const char* name, QRect geometry) {
 }
 
 QLabel* label(QWidget* form, const char* name, const QString& text, QRect geometry) {
-    auto* result = place(new QLabel(text, form), name, geometry);
-    // Labels size themselves to their text: a stand-in font may be wider than the original.
-    if (const int wanted = result->sizeHint().width(); wanted > geometry.width())
-        result->resize(wanted, geometry.height());
-    return result;
+    return place(new QLabel(text, form), name, geometry);
 }
 
 QPushButton* button(QWidget* form, const char* name, const QString& text, const char* icon,
@@ -62,29 +57,25 @@ void TMainForm::createControls() {
     lstProgress->setSortingEnabled(false);
     lstProgress->setStyleSheet(QStringLiteral("QListWidget::item { height: 13px; }"));
 
-    Label1 = label(this, "Label1", QStringLiteral("Quelldateien:"), {8, 8, 62, 13});
-    ListView1 = place(new QTreeWidget(this), "ListView1", {8, 24, 689, 105});
-    ListView1->setColumnCount(1);
-    ListView1->setHeaderLabels({QStringLiteral("Quelldateien")});
-    ListView1->header()->setStretchLastSection(false);
-    ListView1->header()->resizeSection(0, 600);
-    ListView1->setRootIsDecorated(false);
-    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The labels are as wide as their texts in the window's font, Liberation Sans.
+    Label1 = label(this, "Label1", QStringLiteral("Quelldateien:"), {8, 8, 66, 13});
+    auto* sources = place(new SourceListView(this), "ListView1", {8, 24, 689, 105});
+    connect(sources, &SourceListView::pathsDropped, this, &TMainForm::appendSources);
+    ListView1 = sources;
 
     AddBtn = button(this, "AddBtn", QStringLiteral("Hinzufügen..."), ":/icons/add.png",
                     {8, 136, 105, 25});
     DeleteBtn = button(this, "DeleteBtn", QStringLiteral("Löschen"), ":/icons/cross.png",
                        {120, 136, 75, 25});
-    Label2 = label(this, "Label2", QStringLiteral("Zieldatei:"), {8, 168, 43, 13});
+    Label2 = label(this, "Label2", QStringLiteral("Zieldatei:"), {8, 168, 46, 13});
     FilenameEdit1 = place(new TFilenameEdit(this), "FilenameEdit1", {8, 184, 689, 21});
     ZielBtn = button(this, "ZielBtn", QStringLiteral("Zieldatei wählen..."), ":/icons/target.png",
                      {552, 208, 139, 25});
-    Label6 = label(this, "Label6", QStringLiteral("Samplefrequenz:"), {8, 211, 79, 13});
+    Label6 = label(this, "Label6", QStringLiteral("Samplefrequenz:"), {8, 211, 84, 13});
     mp3format = dropDown(this, "mp3format", numbers(kMp3SampleRates), -1, {96, 211, 97, 21});
     Label5 = label(this, "Label5", QStringLiteral("kHz"), {200, 216, 19, 13});
     BitRate = dropDown(this, "BitRate", numbers(kMp3BitRates), -1, {96, 235, 97, 21});
-    Label7 = label(this, "Label7", QStringLiteral("Bitrate:"), {8, 240, 33, 13});
+    Label7 = label(this, "Label7", QStringLiteral("Bitrate:"), {8, 240, 36, 13});
     Label8 = label(this, "Label8", QStringLiteral("kBit/Sekunde"), {200, 240, 66, 13});
     btnStart = button(this, "btnStart", QStringLiteral("Umwandeln..."), ":/icons/ticks.png",
                       {8, 264, 105, 25});

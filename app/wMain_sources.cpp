@@ -1,4 +1,5 @@
-// The source list's handlers: adding files through the add-files dialog, deleting entries.
+// The source list's handlers: adding files through the add-files dialog or by a drop,
+// deleting entries.
 #include "app/wMain.h"
 
 #include "app/AddPagesFUnit.h"

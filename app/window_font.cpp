@@ -4,11 +4,12 @@
 
 QFont windowFont() {
     static const bool substituted = [] {
+        // Liberation Sans has Arial's widths, which the layout's boxes are measured for; the
+        // others share them, in case a machine lacks it.
         QFont::insertSubstitutions(
             QStringLiteral("MS Sans Serif"),
-            QStringList{QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                        QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
-                        QStringLiteral("Helvetica")});
+            QStringList{QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                        QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
         return true;
     }();
     (void)substituted;

@@ -5,12 +5,12 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-translations-l10n fonts-liberation2
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libmp3lame-dev
   libgtest-dev libgmock-dev
   ffmpeg lame clang
   xvfb xauth imagemagick time bc
-  fonts-liberation2 qt6-translations-l10n
   desktop-file-utils appstream dpkg-dev
 )
 

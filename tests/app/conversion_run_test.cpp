@@ -99,14 +99,15 @@ TEST_F(ConversionRun, AnUnquotedNameWithBlanksStartsNothing) {
 TEST_F(ConversionRun, ASecondStartOrListChangesDuringTheRunDoNotDisturbIt) {
     startAndDuringFirstRead([this] {
         form->btnStart->click();
-        form->ListView1->selectAll();
+        form->ListView1->topLevelItem(0)->setSelected(true);
+        QTest::keyClick(form->ListView1, Qt::Key_Down, Qt::ControlModifier);
+        form->appendSources({"/v/late.avi", "/v/last.avi"});
         form->DeleteBtn->click();
-        addSourceEntries({"/v/late.avi"});
     });
     EXPECT_EQ(mcl.callsStartingWith("MclCreate").size(), 1u);
     EXPECT_EQ(mcl.callsStartingWith("MclReadOpen"), bothOpened);
     EXPECT_EQ(logLines().count("Konvertierung beendet..."), 1);
-    EXPECT_EQ(sourceEntries(), QStringList{"/v/late.avi"});
+    EXPECT_EQ(sourceEntries(), QStringList({"/v/b.avi", "/v/late.avi", "/v/last.avi"}));
 }
 
 TEST_F(ConversionRun, StopDuringTheRunEndsTheSourcesBlocks) {

@@ -60,7 +60,7 @@ TEST_F(DestinationEdit, ZielBtnOffersTheNameChosenLastNotTheTypedOne) {
     EXPECT_EQ(dialog->shown[1].fileName, "/tmp/first.mp3");
 }
 
-TEST_F(DestinationEdit, BrowseProposesTheTypedNameInItsFolder) {
+TEST_F(DestinationEdit, BrowseStartsInTheTypedNamesFolderWhenItExistsAndProposesTheWholeName) {
     QTemporaryDir dir;
     const QString folder = QDir(dir.path()).absolutePath();
     dialog->answers = {QStringLiteral("/tmp/chosen.mp3")};
@@ -72,10 +72,12 @@ TEST_F(DestinationEdit, BrowseProposesTheTypedNameInItsFolder) {
     } cases[] = {
         // An invalid name leaves the last proposal.
         {"bad<name.mp3", QString(), "/tmp/chosen.mp3"},
-        {dir.filePath("new.mp3"), folder, "new.mp3"},
-        // A folder that does not exist keeps the last one; the name is still proposed.
-        {"/no/such/folder/other.wav", folder, "other.wav"},
+        {dir.filePath("new.mp3"), folder, dir.filePath("new.mp3")},
+        {'"' + dir.filePath("my song.wav") + '"', folder, dir.filePath("my song.wav")},
+        // A folder that does not exist keeps the last one; the name keeps its folder.
+        {"/no/such/folder/other.wav", folder, "/no/such/folder/other.wav"},
         {dir.path() + "/", folder, ""},
+        {"relative.mp3", QDir::currentPath(), "relative.mp3"},
     };
     for (const auto& c : cases) {
         form->FilenameEdit1->setText(c.typed);

@@ -1,5 +1,6 @@
 #include "app/add_files.h"
 #include "app/destination_name.h"
+#include "support/qt_print.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,6 @@
 #include "app/error_box.h"
 #include "common/exception.h"
+#include "support/qt_print.h"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,7 @@
 #include "fakes/fake_acm.h"
 #include "fakes/fake_lame.h"
 #include "recorded_reads.h"
+#include "support/qt_print.h"
 
 #include <QListWidget>
 #include <QTreeWidget>
