@@ -5,6 +5,7 @@
 #include "app/FilenameEdit.h"
 #include "app/destination_name.h"
 #include "app/error_box.h"
+#include "app/progress_band.h"
 #include "app/window_font.h"
 #include "pipeline/mcl_translations.h"
 
@@ -138,10 +139,18 @@ void TMainForm::runStateChanged(bool running) {
         stopWasEnabled = btnStop->isEnabled();
         btnStart->setEnabled(false);
         btnStop->setEnabled(true);
+        tagSources();
+        progressBand->runStarted();
     } else {
         btnStart->setEnabled(startWasEnabled);
         btnStop->setEnabled(stopWasEnabled);
+        markProblemSources(job.outcome());
+        progressBand->runEnded(job.outcome());
     }
+}
+
+void TMainForm::progressChanged(const ConversionProgress& progress) {
+    progressBand->showProgress(progress);
 }
 
 void TMainForm::showErrorMessage(const QString& text) {

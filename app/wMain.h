@@ -12,6 +12,7 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class QTreeWidget;
+class ProgressBand;
 class TACMConvertor;
 class TFilenameEdit;
 
@@ -40,6 +41,8 @@ public:
     QLabel* Label8;
     QPushButton* ZielBtn;
     QCheckBox* InternCheck;
+    // Beyond the original layout: the run's progress, in the free band under the log.
+    ProgressBand* progressBand;
 
     void btnStartClick();
     void btnStopClick();
@@ -57,6 +60,7 @@ public:
     void processEvents() override;
     void showErrorMessage(const QString& text) override;
     void runStateChanged(bool running) override;
+    void progressChanged(const ConversionProgress& progress) override;
 
     bool conversionRunning() const { return job.running(); }
     bool StopRequested() const { return job.stopRequested(); }
@@ -72,6 +76,10 @@ protected:
 private:
     void createControls();
     void connectHandlers();
+    // Notes which list entry each source of the starting run is, and clears the last run's marks.
+    void tagSources();
+    // Marks the entries whose sources did not go in whole, with the reason as their tooltip.
+    void markProblemSources(const ConversionOutcome& outcome);
 
     ConversionLibraries libs;
     ConversionJob job;
@@ -79,6 +87,7 @@ private:
     // The buttons' states before a run, given back when it ends.
     bool startWasEnabled = true;
     bool stopWasEnabled = true;
+    quint64 currentRunTag = 0;
 };
 
 // The program's one main window.

@@ -2,6 +2,7 @@
 #include "app/wMain.h"
 
 #include "app/FilenameEdit.h"
+#include "app/progress_band.h"
 #include "app/source_list_view.h"
 #include "pipeline/mp3_choices.h"
 
@@ -85,6 +86,7 @@ void TMainForm::createControls() {
         place(new QCheckBox(QStringLiteral("Benutze internen Decoder anstatt DirectShow"), this),
               "InternCheck", {239, 272, 249, 17});
     InternCheck->setChecked(true);
+    progressBand = place(new ProgressBand(this), "progressBand", {8, 460, 681, 50});
 
     QWidget* const tabOrder[] = {lstProgress,   ListView1, AddBtn,     DeleteBtn,
                                  FilenameEdit1, btnStart,  btnStop,    mp3format,

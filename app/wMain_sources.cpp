@@ -8,7 +8,15 @@
 #include "shell/ShellTree.h"
 
 #include <QDir>
+#include <QStyle>
 #include <QTreeWidget>
+
+namespace {
+
+// Which source of the running (or last) run an entry is; entries added later carry none.
+constexpr int kRunTagRole = Qt::UserRole + 1;
+
+} // namespace
 
 QString addFilesFolder(const QString& selectedFolder, TShellFolder specialFolder) {
     QString folder = selectedFolder;
@@ -44,5 +52,32 @@ void TMainForm::DeleteBtnClick() {
     for (int i = ListView1->topLevelItemCount() - 1; i >= 0; --i) {
         if (ListView1->topLevelItem(i)->isSelected())
             delete ListView1->takeTopLevelItem(i);
+    }
+}
+
+void TMainForm::tagSources() {
+    // A fresh tag per run: entries moved or deleted during the run are found by it, not by row.
+    ++currentRunTag;
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = ListView1->topLevelItem(i);
+        item->setData(0, kRunTagRole, QStringLiteral("%1/%2").arg(currentRunTag).arg(i));
+        item->setIcon(0, QIcon());
+        item->setToolTip(0, QString());
+    }
+}
+
+void TMainForm::markProblemSources(const ConversionOutcome& outcome) {
+    const QIcon icon = style()->standardIcon(QStyle::SP_MessageBoxCritical);
+    for (const SourceProblem& problem : outcome.problems) {
+        const QString tag = QStringLiteral("%1/%2").arg(currentRunTag).arg(problem.index);
+        for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* item = ListView1->topLevelItem(i);
+            if (item->data(0, kRunTagRole).toString() != tag)
+                continue;
+            item->setIcon(0, icon);
+            item->setToolTip(0, (problem.cutShort ? QStringLiteral("Nicht ganz umgewandelt: ")
+                                                  : QStringLiteral("Nicht umgewandelt: ")) +
+                                    problem.reason);
+        }
     }
 }

@@ -30,9 +30,9 @@ ProgressFigures progressFigures(const ConversionProgress& progress, double elaps
 }
 
 QString progressText(const ProgressFigures& figures) {
-    QString text = QStringLiteral("%1 % - %2 vergangen")
-                       .arg(figures.percent)
-                       .arg(durationText(figures.elapsedSeconds));
+    QString text = QStringLiteral("%1 vergangen").arg(durationText(figures.elapsedSeconds));
+    if (figures.percent >= 0)
+        text = QStringLiteral("%1 % - ").arg(figures.percent) + text;
     if (figures.remainingSeconds >= 0)
         text += QStringLiteral(", noch %1").arg(durationText(figures.remainingSeconds));
     return text;

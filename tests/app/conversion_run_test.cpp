@@ -1,9 +1,13 @@
 // Runs of the real conversion job from the window, on the recording codec library.
 #include "form_fixture.h"
 
+#include "app/progress_band.h"
+#include "app/source_list_view.h"
 #include "common/exception.h"
 
 #include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
 #include <QDir>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -79,6 +83,44 @@ TEST_F(ConversionRun, StopIsUsableForTheWholeRunOnBothRoadsAndStartIsNot) {
         EXPECT_FALSE(form->btnStop->isEnabled()) << "given back as it was";
     }
     qunsetenv("TMPDIR");
+}
+
+TEST_F(ConversionRun, TheBandShowsProgressAndTheEndAndFailedSourcesAreMarked) {
+    EXPECT_TRUE(form->progressBand->isHidden());
+    form->ListView1->clear();
+    addSourceEntries({"/v/a.avi", "/v/missing.avi", "/v/b.avi"});
+    mcl.fullBlockSeconds = 10;
+    mcl.lengths["/v/a.avi"] = 20;
+    mcl.lengths["/v/b.avi"] = 20;
+    QStringList during;
+    startAndDuringFirstRead([&] {
+        // Moved while the run goes on: the mark still finds its entry.
+        auto* list = static_cast<SourceListView*>(form->ListView1);
+        list->moveRows({1}, 0);
+    });
+    mcl.onRead = nullptr;
+    EXPECT_FALSE(form->progressBand->isHidden());
+    EXPECT_EQ(form->progressBand->text->text(),
+              "2 von 3 Quelldateien umgewandelt - 1 konnte nicht gelesen werden, 0:30 min");
+    EXPECT_EQ(form->progressBand->bar->value(), 100);
+    const QStringList expectedOrder{"/v/missing.avi", "/v/a.avi", "/v/b.avi"};
+    ASSERT_EQ(sourceEntries(), expectedOrder);
+    EXPECT_FALSE(form->ListView1->topLevelItem(0)->icon(0).isNull());
+    EXPECT_EQ(form->ListView1->topLevelItem(0)->toolTip(0),
+              "Nicht umgewandelt: Ungültige Quelldatei");
+    for (int row : {1, 2}) {
+        EXPECT_TRUE(form->ListView1->topLevelItem(row)->icon(0).isNull());
+        EXPECT_TRUE(form->ListView1->topLevelItem(row)->toolTip(0).isEmpty());
+    }
+
+    // The next start clears the marks; the band follows that run.
+    std::vector<int> percents;
+    form->ListView1->takeTopLevelItem(0);
+    mcl.onRead = [&](int) { percents.push_back(form->progressBand->bar->value()); };
+    form->btnStart->click();
+    EXPECT_TRUE(form->ListView1->topLevelItem(0)->toolTip(0).isEmpty());
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    EXPECT_EQ(form->progressBand->text->text(), "Fertig: 2 Quelldateien, 0:30 min");
 }
 
 TEST_F(ConversionRun, AnUnquotedNameWithBlanksStartsNothing) {
