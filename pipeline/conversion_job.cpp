@@ -71,6 +71,8 @@ void ConversionJob::RunConversion() {
     active = true;
     StopRequested = false;
     result = ConversionOutcome{};
+    lengths.clear();
+    lengthsKnown = false;
     // A copy taken now: the list may change while the job pumps messages.
     const ConversionSettings settings = host.conversionSettings();
     result.sourceCount = static_cast<int>(settings.sources.size());
@@ -114,7 +116,6 @@ void ConversionJob::convert(const ConversionSettings& settings) {
     if (const QString why = destination.refusal(); !why.isEmpty())
         return refuse(why);
 
-    estimateLengths(settings.sources);
     libs.mcl.MclMpegInternalDecoder(settings.internalDecoder ? -1 : 0);
     if (isWavDestination(settings.destination))
         convertToWav(settings, destination);

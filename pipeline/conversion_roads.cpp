@@ -116,6 +116,7 @@ void ConversionJob::convertToWav(const ConversionSettings& settings, Destination
     host.AddProgressLine(QStringLiteral("Ausgabedatei ") + createdText);
     if (created != MclError::Ok)
         return fail(QStringLiteral("Die Zieldatei konnte nicht angelegt werden: ") + createdText);
+    estimateLengths(settings.sources);
     run.sound = libs.mcl.MclSndCreate();
 
     for (int i = 0; i < settings.sources.size(); ++i) {
@@ -171,6 +172,7 @@ void ConversionJob::convertToMp3(const ConversionSettings& settings, Destination
                         .arg(settings.bitRate));
     }
 
+    estimateLengths(settings.sources);
     try {
         encodeSources(settings, stream);
     } catch (...) {
