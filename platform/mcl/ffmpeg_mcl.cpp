@@ -1,7 +1,11 @@
 #include "platform/mcl/ffmpeg_mcl.h"
 
 #include "platform/mcl/ffmpeg_log.h"
+#include "platform/mcl/source_format.h"
+#include "platform/mcl/source_interrupt.h"
 #include "platform/mcl/source_reader.h"
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -58,8 +62,20 @@ MclHandle FfmpegMcl::MclReadOpen(const char* path, int, int, int) {
     Input& input = inputs[handle];
     if (path && *path)
         input.reader = SourceReader::open(path, floatMpeg);
-    input.reader ? succeed() : fail(MclError::InvalidInput);
+    if (input.reader)
+        succeed();
+    else // an open the interrupt stopped was waiting for a source that had nothing yet
+        fail(sourceInterruptRaised() ? MclError::Aborted : MclError::InvalidInput);
     return handle;
+}
+
+double FfmpegMcl::MclSourceSeconds(const char* path) {
+    // Anything but a regular file would be read ahead of the conversion, or wait.
+    struct stat status {};
+    if (!path || ::stat(path, &status) != 0 || !S_ISREG(status.st_mode))
+        return -1;
+    const auto source = SourceFormat::open(path);
+    return source && source->file().regular() ? source->seconds() : -1;
 }
 
 const char* FfmpegMcl::MclGetErrorStr() {
@@ -91,7 +107,7 @@ int FfmpegMcl::MclReadSound(MclHandle input, std::int64_t position, std::int32_t
     case SourceReader::Status::Failed:
         break;
     }
-    return fail(MclError::ReadFailed);
+    return fail(in->second.reader->interrupted() ? MclError::Aborted : MclError::ReadFailed);
 }
 
 int FfmpegMcl::MclWriteSound(MclHandle output, MclHandle sound) {

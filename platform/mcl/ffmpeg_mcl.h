@@ -32,6 +32,7 @@ public:
     MclHandle MclReadOpen(const char* path, int flags1, int flags2, int flags3) override;
     const char* MclGetErrorStr() override;
     MclError MclGetError() override { return state; }
+    double MclSourceSeconds(const char* path) override;
     int MclReadSound(MclHandle input, std::int64_t position, std::int32_t count,
                      MclHandle sound) override;
     int MclWriteSound(MclHandle output, MclHandle sound) override;

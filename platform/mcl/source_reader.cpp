@@ -61,6 +61,8 @@ void SourceReader::decodeMore() {
 // Decoding again from the start gives exactly the frame numbers of the first pass, whatever
 // priming and padding the container declares; only a read behind the last one needs it.
 bool SourceReader::rewind() {
+    if (!decoder->regularFile())
+        return false;
     auto fresh = AudioDecoder::open(path, floatMpeg);
     if (!fresh || fresh->rate() != decoder->rate() || fresh->channels() != channels)
         return false;

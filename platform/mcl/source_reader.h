@@ -10,7 +10,7 @@
 
 // Delivers a source's sound in blocks of sample frames from any position. Reading on from the
 // end of the previous block is the fast path; another position is reached exactly by decoding
-// and discarding (from the start again when it lies behind).
+// and discarding (from the start again when it lies behind; a FIFO cannot go back).
 class SourceReader {
 public:
     enum class Status { More, End, Failed };
@@ -24,6 +24,8 @@ public:
     Status read(std::int64_t position, std::int32_t count, SoundBlock& sound);
 
     const char* decoderName() const { return decoder->decoderName(); }
+    // The source interrupt ended the reading.
+    bool interrupted() const { return decoder->interrupted(); }
 
 private:
     SourceReader(std::unique_ptr<AudioDecoder> decoder, std::string path, bool floatMpeg);

@@ -28,7 +28,8 @@ const std::pair<const char*, const char*> recipes[] = {
     {"empty.avi", nullptr},
     {"text.avi", nullptr},
     {"truncated.mp4", nullptr},
-    {"changing.mp2", nullptr}};
+    {"changing.mp2", nullptr},
+    {"pcm.wav", "550 -c:a pcm_s16le -ar 48000 -ac 2"}};
 
 bool make(Fixture fixture, const QString& path) {
     const auto ffmpeg = [&](const QString& args) {
