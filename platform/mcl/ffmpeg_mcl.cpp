@@ -14,7 +14,7 @@ constexpr int kSourceEnded = 1;
 
 } // namespace
 
-FfmpegMcl::FfmpegMcl(std::uint64_t limit) : wavDataLimit(limit) {
+FfmpegMcl::FfmpegMcl(std::uint64_t limit) : riffLimit(limit) {
     ffmpeg::silenceLogging();
 }
 
@@ -34,7 +34,7 @@ int FfmpegMcl::MclMpegInternalDecoder(int internal) {
 
 MclHandle FfmpegMcl::MclCreate() {
     const MclHandle handle = newHandle();
-    outputs.emplace(handle, std::make_unique<WavWriter>(wavDataLimit));
+    outputs.emplace(handle, std::make_unique<WavWriter>(riffLimit));
     succeed();
     return handle;
 }

@@ -20,8 +20,9 @@ class SourceReader;
 // what the ffmpeg tool decodes; the other one is FFmpeg's fixed-point decoder (mp1, mp2, mp3).
 class FfmpegMcl final : public MclLibrary {
 public:
-    // `wavDataLimit`: the most sample bytes one WAV file takes (smaller only in tests).
-    explicit FfmpegMcl(std::uint64_t wavDataLimit = WavWriter::kMaxDataBytes);
+    // `riffLimit`: the largest RIFF size a WAV file states before it becomes an RF64 file
+    // (smaller only in tests).
+    explicit FfmpegMcl(std::uint64_t riffLimit = WavWriter::kRiffLimit);
     ~FfmpegMcl() override;
 
     int MclTranslate(const char* text, const char* replacement) override;
@@ -57,7 +58,7 @@ private:
     int succeed();
     int fail(MclError error);
 
-    std::uint64_t wavDataLimit;
+    std::uint64_t riffLimit;
     bool floatMpeg = true;
     MclHandle lastHandle = 0;
     std::map<MclHandle, Input> inputs;
