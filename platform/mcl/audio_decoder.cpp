@@ -37,8 +37,9 @@ const AVCodec* mpegDecoder(AVCodecID id, bool floatMpeg) {
 
 } // namespace
 
-std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string& path, bool floatMpeg) {
-    auto source = SourceFormat::open(path);
+std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string& path, bool floatMpeg,
+                                                 bool* interrupted) {
+    auto source = SourceFormat::open(path, interrupted);
     if (!source)
         return nullptr;
     AVStream* stream = source->audio();

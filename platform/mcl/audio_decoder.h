@@ -16,9 +16,10 @@ public:
     enum class Result { More, End, Failed };
 
     // Null when the file is missing, unreadable, not media or without a decodable audio stream,
-    // or when the source interrupt stopped the open.
+    // or when the source interrupt stopped the open (`interrupted` tells).
     // `floatMpeg` picks FFmpeg's floating-point MPEG audio decoders, else its fixed-point ones.
-    static std::unique_ptr<AudioDecoder> open(const std::string& path, bool floatMpeg);
+    static std::unique_ptr<AudioDecoder> open(const std::string& path, bool floatMpeg,
+                                              bool* interrupted = nullptr);
 
     int rate() const { return outRate; }
     int channels() const { return outLayout.channels(); }

@@ -2,7 +2,6 @@
 
 #include "platform/mcl/ffmpeg_log.h"
 #include "platform/mcl/source_format.h"
-#include "platform/mcl/source_interrupt.h"
 #include "platform/mcl/source_reader.h"
 
 #include <sys/stat.h>
@@ -60,12 +59,13 @@ MclHandle FfmpegMcl::MclSndCreate() {
 MclHandle FfmpegMcl::MclReadOpen(const char* path, int, int, int) {
     const MclHandle handle = newHandle();
     Input& input = inputs[handle];
+    bool interrupted = false;
     if (path && *path)
-        input.reader = SourceReader::open(path, floatMpeg);
+        input.reader = SourceReader::open(path, floatMpeg, &interrupted);
     if (input.reader)
         succeed();
-    else // an open the interrupt stopped was waiting for a source that had nothing yet
-        fail(sourceInterruptRaised() ? MclError::Aborted : MclError::InvalidInput);
+    else
+        fail(interrupted ? MclError::Aborted : MclError::InvalidInput);
     return handle;
 }
 

@@ -5,8 +5,10 @@
 
 namespace {
 
-int interruptRaised(void*) {
-    return sourceInterruptRaised() ? 1 : 0;
+// Only a source that can wait listens to the interrupt: a regular file opens and reads alike
+// whether it is raised or not.
+int interruptRaised(void* file) {
+    return !static_cast<const SourceFile*>(file)->regular() && sourceInterruptRaised() ? 1 : 0;
 }
 
 int refuseOtherFiles(AVFormatContext*, AVIOContext**, const char* url, int, AVDictionary**) {
@@ -20,15 +22,24 @@ bool known(std::int64_t value) {
 
 } // namespace
 
-std::unique_ptr<SourceFormat> SourceFormat::open(const std::string& path) {
+std::unique_ptr<SourceFormat> SourceFormat::open(const std::string& path, bool* interrupted) {
     auto file = SourceFile::open(path);
     if (!file)
         return nullptr;
+    const bool canWait = !file->regular();
+    auto opened = open(std::move(file), path);
+    if (interrupted)
+        *interrupted = !opened && canWait && sourceInterruptRaised();
+    return opened;
+}
+
+std::unique_ptr<SourceFormat> SourceFormat::open(std::unique_ptr<SourceFile> file,
+                                                 const std::string& path) {
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
         return nullptr;
     raw->pb = file->io();
-    raw->interrupt_callback = {interruptRaised, nullptr};
+    raw->interrupt_callback = {interruptRaised, file.get()};
     raw->io_open = refuseOtherFiles;
     // The name only lends its extension to probing: the bytes come from our context.
     int err = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);

@@ -12,8 +12,9 @@
 class SourceFormat {
 public:
     // Null when the file cannot be opened, is not media FFmpeg knows, has no audio stream with a
-    // decoder, or the source interrupt stopped the open.
-    static std::unique_ptr<SourceFormat> open(const std::string& path);
+    // decoder, or the source interrupt stopped the open of a source that waited (`interrupted`
+    // tells which).
+    static std::unique_ptr<SourceFormat> open(const std::string& path, bool* interrupted = nullptr);
 
     AVFormatContext* context() const { return format.get(); }
     int audioIndex() const { return index; }
@@ -27,6 +28,8 @@ public:
     double seconds() const;
 
 private:
+    static std::unique_ptr<SourceFormat> open(std::unique_ptr<SourceFile> file,
+                                              const std::string& path);
     SourceFormat(std::unique_ptr<SourceFile> file, ffmpeg::AVFormatContextPtr format, int index,
                  const AVCodec* codec);
 

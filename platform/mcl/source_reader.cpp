@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-std::unique_ptr<SourceReader> SourceReader::open(const std::string& path, bool floatMpeg) {
-    auto decoder = AudioDecoder::open(path, floatMpeg);
+std::unique_ptr<SourceReader> SourceReader::open(const std::string& path, bool floatMpeg,
+                                                 bool* interrupted) {
+    auto decoder = AudioDecoder::open(path, floatMpeg, interrupted);
     if (!decoder)
         return nullptr;
     return std::unique_ptr<SourceReader>(new SourceReader(std::move(decoder), path, floatMpeg));

@@ -16,7 +16,8 @@ public:
     enum class Status { More, End, Failed };
 
     // Null when the source cannot be opened (see AudioDecoder::open).
-    static std::unique_ptr<SourceReader> open(const std::string& path, bool floatMpeg);
+    static std::unique_ptr<SourceReader> open(const std::string& path, bool floatMpeg,
+                                              bool* interrupted = nullptr);
 
     // Fills `sound` with up to `count` frames from frame `position`. More: all `count` frames
     // were delivered and more follow; End: the source ends with this block; Failed: decoding

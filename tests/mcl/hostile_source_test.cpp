@@ -122,7 +122,8 @@ TEST_F(MclTest, FifoIsReadAsItArrivesAndNeverAhead) {
 
 // The open waits for bytes from a writer that has sent nothing yet, the read for the rest of a
 // stream that stalls; the interrupt ends either wait. An open that sees no writer at all does
-// not wait. A regular file goes on reading while the interrupt is raised.
+// not wait. A regular file goes on reading while the interrupt is raised, and opens as well
+// (the MP2 program stream is one whose probing FFmpeg would give up).
 TEST_F(MclTest, WaitingSourcesGiveUpOnceTheInterruptIsRaised) {
     const MclHandle sound = mcl.MclSndCreate();
     const MclHandle regular = mcl.MclReadOpen(path(Fixture::PcmAvi).c_str(), 0, 0, 0);
@@ -173,6 +174,10 @@ TEST_F(MclTest, WaitingSourcesGiveUpOnceTheInterruptIsRaised) {
         mcl.MclReadClose(input);
         EXPECT_EQ(mcl.MclReadSound(regular, 0, 1000, sound), 0) << "a regular file reads on";
     }
+    ASSERT_TRUE(sourceInterruptRaised());
+    EXPECT_EQ(readAll(path(Fixture::Mp2Mpg)).codes.back(), 1);
+    EXPECT_EQ(mcl.MclGetError(), MclError::Ok);
+    EXPECT_NEAR(mcl.MclSourceSeconds(path(Fixture::Mp2Mpg).c_str()), 3.0, 0.1);
     clearSourceInterrupt();
 }
 
