@@ -27,30 +27,30 @@ std::unique_ptr<SourceFile> SourceFile::open(const std::string& path) {
         qCDebug(lcMcl) << "cannot open" << path.c_str() << std::strerror(errno);
         return nullptr;
     }
+    std::unique_ptr<SourceFile> file(new SourceFile(fd)); // closes it from here on
     struct stat status {};
-    if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode))
         return nullptr;
+    file->isRegular = S_ISREG(status.st_mode);
+    if (file->isRegular) {
+        // A regular file never waits, so its reads block as usual.
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+            return nullptr;
     }
-    const bool regular = S_ISREG(status.st_mode) || S_ISBLK(status.st_mode);
-    // A regular file never waits, so its reads block as usual.
-    if (regular && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        ::close(fd);
-        return nullptr;
-    }
-    std::unique_ptr<SourceFile> file(new SourceFile(fd, regular));
-    return file->context ? std::move(file) : nullptr;
-}
-
-SourceFile::SourceFile(int descriptor, bool regular) : fd(descriptor), isRegular(regular) {
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kBufferSize));
     if (!buffer)
-        return;
-    context.reset(avio_alloc_context(buffer, kBufferSize, 0, this, readPacket, nullptr,
-                                     regular ? seekTo : nullptr));
-    if (!context)
+        return nullptr;
+    file->context.reset(avio_alloc_context(buffer, kBufferSize, 0, file.get(), readPacket, nullptr,
+                                           file->isRegular ? seekTo : nullptr));
+    if (!file->context) {
         av_free(buffer);
+        return nullptr;
+    }
+    return file;
 }
+
+SourceFile::SourceFile(int descriptor) : fd(descriptor) {}
 
 SourceFile::~SourceFile() {
     context.reset();

@@ -28,13 +28,13 @@ public:
     bool interrupted() const { return gaveUp; }
 
 private:
-    SourceFile(int fd, bool regular);
+    explicit SourceFile(int fd);
     static int readPacket(void* opaque, std::uint8_t* buffer, int size);
     static std::int64_t seekTo(void* opaque, std::int64_t offset, int whence);
     int read(std::uint8_t* buffer, int size);
 
     int fd;
-    bool isRegular;
+    bool isRegular = false;
     bool gaveUp = false;
     ffmpeg::AVIOContextPtr context;
 };
