@@ -10,12 +10,12 @@
 QTemporaryDir* MclTest::dir = nullptr;
 std::map<Fixture, std::string> MclTest::made;
 
-namespace {
-
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
+
+namespace {
 
 // Each fixture's file name and, for a video with one sine, its frequency and audio options.
 const std::pair<const char*, const char*> recipes[] = {

@@ -53,6 +53,7 @@ protected:
 };
 
 QByteArray readFile(const std::string& path);
+bool writeFile(const QString& path, const QByteArray& bytes);
 
 // The window's German for an English text of the library, in Windows-1252 as the library
 // gives it back once applyMclTranslations has run.

@@ -118,11 +118,9 @@ TEST_F(MclTest, WavFilesAreTheBytesFfmpegWritesAndPassTheRiffLimitAsRf64) {
         convert(limited, {path(c.source)}, ours, c.frames);
         const media::Pcm pcm = media::readWav(QString::fromStdString(ours));
         ASSERT_GT(pcm.frames(), 0u);
-        QFile rawFile(QString::fromStdString(raw));
-        ASSERT_TRUE(rawFile.open(QIODevice::WriteOnly));
-        rawFile.write(reinterpret_cast<const char*>(pcm.samples.data()),
-                      qint64(pcm.samples.size() * 2));
-        rawFile.close();
+        ASSERT_TRUE(writeFile(QString::fromStdString(raw),
+                              QByteArray(reinterpret_cast<const char*>(pcm.samples.data()),
+                                         qsizetype(pcm.samples.size() * 2))));
         ASSERT_TRUE(media::runFfmpeg(QStringList{
             "-f", "s16le", "-ar", QString::number(pcm.rate), "-ac", QString::number(pcm.channels),
             "-i", QString::fromStdString(raw), "-rf64", c.rf64, "-fflags", "+bitexact", "-flags",
@@ -164,16 +162,10 @@ TEST_F(MclTest, WavToAFifoStatesItsFormatAndSizesAsFarAsKnown) {
         const auto data = quint32(stream.size() - 80);
         EXPECT_EQ(stream.left(80),
                   header(c.rate, c.channels, c.sized ? std::optional(data) : std::nullopt));
-
-        const std::string copy = file("streamed.wav");
-        QFile f(QString::fromStdString(copy));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(stream) == stream.size());
-        f.close();
-        const media::Pcm decoded = media::decode(QString::fromStdString(copy));
-        EXPECT_EQ(std::pair(decoded.rate, decoded.channels),
-                  std::pair(int(c.rate), int(c.channels)));
-        EXPECT_EQ(decoded.samples, media::readWav(QString::fromStdString(copy)).samples);
-        EXPECT_EQ(decoded.frames(), std::size_t(c.frames));
+        const QString copy = QString::fromStdString(file("streamed.wav"));
+        ASSERT_TRUE(writeFile(copy, stream));
+        EXPECT_EQ(media::decode(copy).samples, media::readWav(copy).samples);
+        EXPECT_EQ(media::readWav(copy).frames(), std::size_t(c.frames));
     }
 }
 
