@@ -40,7 +40,15 @@ std::unique_ptr<SourceFormat> SourceFormat::open(std::unique_ptr<SourceFile> fil
         return nullptr;
     raw->pb = file->io();
     raw->interrupt_callback = {interruptRaised, file.get()};
+    // What a source names besides itself stays closed: playlists and references go through
+    // io_open, a concatenation list opens its files through protocols, and no protocol is
+    // allowed (ours is no protocol). Freed with the context.
     raw->io_open = refuseOtherFiles;
+    raw->protocol_whitelist = av_strdup("none");
+    if (!raw->protocol_whitelist) {
+        avformat_free_context(raw);
+        return nullptr;
+    }
     // The name only lends its extension to probing: the bytes come from our context.
     int err = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
     if (err < 0) { // the context is freed already

@@ -30,7 +30,8 @@ struct InFolder {
 };
 
 // Names FFmpeg would take for protocols or refuse as text, each a copy of the MP2 program
-// stream; "x.mpg", which the protocols would open instead, holds other sound.
+// stream; "x.mpg", which the protocols would open instead, holds other sound, and neither a
+// list nor a playlist reaches it.
 TEST_F(MclTest, LocalNamesOpenTheFileOfThatNameWhateverItLooksLike) {
     const Decoded reference = readAll(path(Fixture::Mp2Mpg));
     ASSERT_EQ(reference.pcm.rate, 48000);
@@ -45,6 +46,14 @@ TEST_F(MclTest, LocalNamesOpenTheFileOfThatNameWhateverItLooksLike) {
         EXPECT_EQ(d.pcm.rate, 48000);
         EXPECT_EQ(d.pcm.samples, reference.pcm.samples);
         EXPECT_NEAR(mcl.MclSourceSeconds(name.c_str()), 3.0, 0.1);
+    }
+    // A concatenation list or a playlist naming x.mpg is no source of its own.
+    for (const auto& [name, list] :
+         {std::pair{"list.mpg", "ffconcat version 1.0\nfile x.mpg\n"},
+          {"list.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:3\n#EXTINF:3,\nx.mpg\n#EXT-X-ENDLIST\n"}}) {
+        ASSERT_TRUE(writeFile(name, list));
+        mcl.MclReadOpen(name, 0, 0, 0);
+        EXPECT_EQ(mcl.MclGetError(), MclError::InvalidInput) << name;
     }
 }
 
