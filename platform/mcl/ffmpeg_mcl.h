@@ -20,8 +20,8 @@ class SourceReader;
 // what the ffmpeg tool decodes; the other one is FFmpeg's fixed-point decoder (mp1, mp2, mp3).
 class FfmpegMcl final : public MclLibrary {
 public:
-    // `riffLimit`: the largest RIFF size a WAV file states before it becomes an RF64 file
-    // (smaller only in tests).
+    // `riffLimit`: the largest RIFF size a WAV file states before it becomes an RF64 file; a
+    // smaller one gives a small file that form.
     explicit FfmpegMcl(std::uint64_t riffLimit = WavWriter::kRiffLimit);
     ~FfmpegMcl() override;
 

@@ -25,7 +25,7 @@ public:
     // The largest RIFF size (the file's size less 8) that a plain WAV file states.
     static constexpr std::uint64_t kRiffLimit = 0xFFFFFFFF;
 
-    // `riffLimit`: beyond it the file becomes RF64 (smaller only in tests).
+    // `riffLimit`: beyond it the file becomes RF64; a smaller one gives a small file that form.
     explicit WavWriter(std::uint64_t riffLimit = kRiffLimit);
     ~WavWriter();
     WavWriter(const WavWriter&) = delete;
