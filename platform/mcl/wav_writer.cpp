@@ -3,6 +3,7 @@
 #include "platform/mcl/ffmpeg_log.h"
 #include "platform/mcl/stretch_converter.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cerrno>
@@ -68,7 +69,8 @@ std::array<char, kHeaderSize> makeHeader(Form form, int rate, int channels,
 
 } // namespace
 
-WavWriter::WavWriter(std::uint64_t limit) : riffLimit(limit) {}
+// A 32-bit RIFF size field cannot state more than kRiffLimit.
+WavWriter::WavWriter(std::uint64_t limit) : riffLimit(std::min(limit, kRiffLimit)) {}
 
 WavWriter::~WavWriter() {
     close();
