@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         counting = false;
         if (buffer.pos() != 0 && buffer.pos() != 12)
             __builtin_trap();
-        if (found && (info.DataOffset < 20 || info.DataOffset > qint64(size)))
+        if (found && (info.DataOffset < 20 || info.DataOffset > qint64(size) || info.DataSize < 0))
             __builtin_trap();
     } catch (const EInOutError&) {
         counting = false;
@@ -84,11 +84,16 @@ CPP
         $(pkg-config --libs Qt6Core) -o "$binary"
 fi
 
-# Seeds: a canonical header, and one with a list chunk, an odd chunk and two data chunks.
+# Seeds: a canonical header, and one with a list chunk, an odd chunk and two data chunks; an RF64
+# file as the WAV writer closes it past 4 GiB, and one whose walk goes by the size in ds64.
 printf 'RIFF\044\0\0\0WAVEfmt \020\0\0\0\001\0\002\0\104\254\0\0\020\261\002\0\004\0\020\0data\004\0\0\0abcd' \
     > "$work/corpus/canonical.wav"
 printf 'RIFF\0\0\0\0WAVELIST\003\0\0\0abc\0data\002\0\0\0xyfmt \022\0\0\0\001\0\001\0\100\037\0\0\100\037\0\0\001\0\010\0\0\0data\377\377\377\177' \
     > "$work/corpus/chunks.wav"
+printf 'RF64\377\377\377\377WAVEds64\034\0\0\0\114\0\0\0\0\0\0\0\004\0\0\0\0\0\0\0\001\0\0\0\0\0\0\0\0\0\0\0fmt \020\0\0\0\001\0\002\0\104\254\0\0\020\261\002\0\004\0\020\0data\377\377\377\377abcd' \
+    > "$work/corpus/rf64.wav"
+printf 'RF64\377\377\377\377WAVEds64\034\0\0\0\0\0\0\0\0\0\0\0\002\0\0\0\001\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0data\377\377\377\377xyfmt \020\0\0\0\001\0\001\0\100\037\0\0\100\037\0\0\001\0\010\0' \
+    > "$work/corpus/rf64-walk.wav"
 
 if [ $# -eq 0 ]; then
     set -- -runs=1000000

@@ -37,34 +37,25 @@ const AVCodec* mpegDecoder(AVCodecID id, bool floatMpeg) {
 
 } // namespace
 
-std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string& path, bool floatMpeg) {
-    AVFormatContext* raw = nullptr;
-    int err = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
-    if (err < 0) {
-        qCDebug(lcMcl) << "cannot open" << path.c_str() << ffmpeg::errorText(err).c_str();
+std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string& path, bool floatMpeg,
+                                                 bool* interrupted) {
+    auto source = SourceFormat::open(path, interrupted);
+    if (!source)
         return nullptr;
-    }
-    ffmpeg::AVFormatContextPtr format(raw);
-    err = avformat_find_stream_info(format.get(), nullptr);
-    const AVCodec* decoder = nullptr;
-    const int index =
-        err < 0 ? err : av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
-    if (index < 0) {
-        qCDebug(lcMcl) << "no audio in" << path.c_str() << ffmpeg::errorText(index).c_str();
-        return nullptr;
-    }
-    AVStream* stream = format->streams[index];
+    AVStream* stream = source->audio();
+    const AVCodec* decoder = source->decoder();
     if (const AVCodec* mpeg = mpegDecoder(stream->codecpar->codec_id, floatMpeg))
         decoder = mpeg;
     // Only the chosen stream is demuxed further; the video is skipped, not read.
+    AVFormatContext* format = source->context();
     for (unsigned i = 0; i < format->nb_streams; ++i)
         format->streams[i]->discard =
-            static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+            static_cast<int>(i) == source->audioIndex() ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
 
     ffmpeg::AVCodecContextPtr codec(avcodec_alloc_context3(decoder));
     if (!codec)
         return nullptr;
-    err = avcodec_parameters_to_context(codec.get(), stream->codecpar);
+    int err = avcodec_parameters_to_context(codec.get(), stream->codecpar);
     codec->pkt_timebase = stream->time_base;
     if (err >= 0)
         err = avcodec_open2(codec.get(), decoder, nullptr);
@@ -73,16 +64,16 @@ std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string& path, bool f
         return nullptr;
     }
     auto result =
-        std::unique_ptr<AudioDecoder>(new AudioDecoder(std::move(format), std::move(codec), index));
+        std::unique_ptr<AudioDecoder>(new AudioDecoder(std::move(source), std::move(codec)));
     if (!result->packet || !result->frame)
         return nullptr;
     return result;
 }
 
-AudioDecoder::AudioDecoder(ffmpeg::AVFormatContextPtr formatContext,
-                           ffmpeg::AVCodecContextPtr codecContext, int index)
-    : format(std::move(formatContext)), codec(std::move(codecContext)), packet(av_packet_alloc()),
-      frame(av_frame_alloc()), streamIndex(index), outRate(codec->sample_rate),
+AudioDecoder::AudioDecoder(std::unique_ptr<SourceFormat> opened,
+                           ffmpeg::AVCodecContextPtr codecContext)
+    : source(std::move(opened)), codec(std::move(codecContext)), packet(av_packet_alloc()),
+      frame(av_frame_alloc()), streamIndex(source->audioIndex()), outRate(codec->sample_rate),
       outLayout(codec->ch_layout.nb_channels == 1 ? 1 : 2) {}
 
 AudioDecoder::Result AudioDecoder::decode(std::vector<std::int16_t>& out) {
@@ -112,9 +103,12 @@ AudioDecoder::Result AudioDecoder::decode(std::vector<std::int16_t>& out) {
 // False only when the decoder cannot take any more input.
 bool AudioDecoder::sendNextPacket() {
     for (;;) {
-        const int read = av_read_frame(format.get(), packet.get());
+        const int read = av_read_frame(source->context(), packet.get());
         if (read == AVERROR(EAGAIN))
             continue;
+        // A source given up on has not ended: what follows was never read.
+        if (read < 0 && interrupted())
+            return false;
         if (read < 0) {
             // The end, or a rest that cannot be read (a truncated file): end there, as
             // players do, with what the decoder still holds.

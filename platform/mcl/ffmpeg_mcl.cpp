@@ -1,7 +1,10 @@
 #include "platform/mcl/ffmpeg_mcl.h"
 
 #include "platform/mcl/ffmpeg_log.h"
+#include "platform/mcl/source_format.h"
 #include "platform/mcl/source_reader.h"
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -10,7 +13,7 @@ constexpr int kSourceEnded = 1;
 
 } // namespace
 
-FfmpegMcl::FfmpegMcl(std::uint64_t limit) : wavDataLimit(limit) {
+FfmpegMcl::FfmpegMcl(std::uint64_t limit) : riffLimit(limit) {
     ffmpeg::silenceLogging();
 }
 
@@ -30,7 +33,7 @@ int FfmpegMcl::MclMpegInternalDecoder(int internal) {
 
 MclHandle FfmpegMcl::MclCreate() {
     const MclHandle handle = newHandle();
-    outputs.emplace(handle, std::make_unique<WavWriter>(wavDataLimit));
+    outputs.emplace(handle, std::make_unique<WavWriter>(riffLimit));
     succeed();
     return handle;
 }
@@ -56,10 +59,23 @@ MclHandle FfmpegMcl::MclSndCreate() {
 MclHandle FfmpegMcl::MclReadOpen(const char* path, int, int, int) {
     const MclHandle handle = newHandle();
     Input& input = inputs[handle];
+    bool interrupted = false;
     if (path && *path)
-        input.reader = SourceReader::open(path, floatMpeg);
-    input.reader ? succeed() : fail(MclError::InvalidInput);
+        input.reader = SourceReader::open(path, floatMpeg, &interrupted);
+    if (input.reader)
+        succeed();
+    else
+        fail(interrupted ? MclError::Aborted : MclError::InvalidInput);
     return handle;
+}
+
+double FfmpegMcl::MclSourceSeconds(const char* path) {
+    // Anything but a regular file would be read ahead of the conversion, or wait.
+    struct stat status {};
+    if (!path || ::stat(path, &status) != 0 || !S_ISREG(status.st_mode))
+        return -1;
+    const auto source = SourceFormat::open(path);
+    return source && source->file().regular() ? source->seconds() : -1;
 }
 
 const char* FfmpegMcl::MclGetErrorStr() {
@@ -91,7 +107,7 @@ int FfmpegMcl::MclReadSound(MclHandle input, std::int64_t position, std::int32_t
     case SourceReader::Status::Failed:
         break;
     }
-    return fail(MclError::ReadFailed);
+    return fail(in->second.reader->interrupted() ? MclError::Aborted : MclError::ReadFailed);
 }
 
 double FfmpegMcl::MclSndSeconds(MclHandle sound) {

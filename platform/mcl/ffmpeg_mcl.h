@@ -20,8 +20,9 @@ class SourceReader;
 // what the ffmpeg tool decodes; the other one is FFmpeg's fixed-point decoder (mp1, mp2, mp3).
 class FfmpegMcl final : public MclLibrary {
 public:
-    // `wavDataLimit`: the most sample bytes one WAV file takes (smaller only in tests).
-    explicit FfmpegMcl(std::uint64_t wavDataLimit = WavWriter::kMaxDataBytes);
+    // `riffLimit`: the largest RIFF size a WAV file states before it becomes an RF64 file; a
+    // smaller one gives a small file that form.
+    explicit FfmpegMcl(std::uint64_t riffLimit = WavWriter::kRiffLimit);
     ~FfmpegMcl() override;
 
     int MclTranslate(const char* text, const char* replacement) override;
@@ -32,6 +33,7 @@ public:
     MclHandle MclReadOpen(const char* path, int flags1, int flags2, int flags3) override;
     const char* MclGetErrorStr() override;
     MclError MclGetError() override { return state; }
+    double MclSourceSeconds(const char* path) override;
     int MclReadSound(MclHandle input, std::int64_t position, std::int32_t count,
                      MclHandle sound) override;
     double MclSndSeconds(MclHandle sound) override;
@@ -57,7 +59,7 @@ private:
     int succeed();
     int fail(MclError error);
 
-    std::uint64_t wavDataLimit;
+    std::uint64_t riffLimit;
     bool floatMpeg = true;
     MclHandle lastHandle = 0;
     std::map<MclHandle, Input> inputs;

@@ -25,4 +25,13 @@ using AVFramePtr = std::unique_ptr<AVFrame, Deleter<AVFrame, av_frame_free>>;
 using AVPacketPtr = std::unique_ptr<AVPacket, Deleter<AVPacket, av_packet_free>>;
 using SwrContextPtr = std::unique_ptr<SwrContext, Deleter<SwrContext, swr_free>>;
 
+// An AVIOContext of our own: FFmpeg may have replaced its buffer, so the one it holds is freed.
+struct AVIOContextDeleter {
+    void operator()(AVIOContext* io) const {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+};
+using AVIOContextPtr = std::unique_ptr<AVIOContext, AVIOContextDeleter>;
+
 } // namespace ffmpeg

@@ -42,7 +42,10 @@ public:
     // Sound: one block of decoded sound, filled by a read and taken by a write.
     virtual MclHandle MclSndCreate() = 0;
 
-    // Opens a source and picks its best audio stream. The three flags are always 0.
+    // Opens a source and picks its best audio stream. The three flags are always 0. The path is
+    // a local file's name, whatever it looks like ("concat:x.mpg" is that file). A source that
+    // can keep a read waiting (a FIFO) gives up once the source interrupt is raised
+    // (source_interrupt.h), its open or read then failing with MclError::Aborted.
     virtual MclHandle MclReadOpen(const char* path, int flags1, int flags2, int flags3) = 0;
     // The text of the last error state ("OK" after success); valid until the next call.
     virtual const char* MclGetErrorStr() = 0;
@@ -71,7 +74,8 @@ public:
     virtual int MclWriteSound(MclHandle output, MclHandle sound) = 0;
 
     virtual int MclReadClose(MclHandle input) = 0;
-    // Completes and closes the writer's file: afterwards it is a complete WAV file.
+    // Completes and closes the writer's file: afterwards it is a complete WAV file (RF64 beyond
+    // 4 GiB).
     virtual int MclWriteClose(MclHandle output) = 0;
     virtual int MclSndFree(MclHandle sound) = 0;
     virtual int MclFree(MclHandle output) = 0;

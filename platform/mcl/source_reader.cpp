@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-std::unique_ptr<SourceReader> SourceReader::open(const std::string& path, bool floatMpeg) {
-    auto decoder = AudioDecoder::open(path, floatMpeg);
+std::unique_ptr<SourceReader> SourceReader::open(const std::string& path, bool floatMpeg,
+                                                 bool* interrupted) {
+    auto decoder = AudioDecoder::open(path, floatMpeg, interrupted);
     if (!decoder)
         return nullptr;
     return std::unique_ptr<SourceReader>(new SourceReader(std::move(decoder), path, floatMpeg));
@@ -61,6 +62,8 @@ void SourceReader::decodeMore() {
 // Decoding again from the start gives exactly the frame numbers of the first pass, whatever
 // priming and padding the container declares; only a read behind the last one needs it.
 bool SourceReader::rewind() {
+    if (!decoder->regularFile())
+        return false;
     auto fresh = AudioDecoder::open(path, floatMpeg);
     if (!fresh || fresh->rate() != decoder->rate() || fresh->channels() != channels)
         return false;

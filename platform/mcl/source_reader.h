@@ -10,13 +10,14 @@
 
 // Delivers a source's sound in blocks of sample frames from any position. Reading on from the
 // end of the previous block is the fast path; another position is reached exactly by decoding
-// and discarding (from the start again when it lies behind).
+// and discarding (from the start again when it lies behind; a FIFO cannot go back).
 class SourceReader {
 public:
     enum class Status { More, End, Failed };
 
     // Null when the source cannot be opened (see AudioDecoder::open).
-    static std::unique_ptr<SourceReader> open(const std::string& path, bool floatMpeg);
+    static std::unique_ptr<SourceReader> open(const std::string& path, bool floatMpeg,
+                                              bool* interrupted = nullptr);
 
     // Fills `sound` with up to `count` frames from frame `position`. More: all `count` frames
     // were delivered and more follow; End: the source ends with this block; Failed: decoding
@@ -24,6 +25,8 @@ public:
     Status read(std::int64_t position, std::int32_t count, SoundBlock& sound);
 
     const char* decoderName() const { return decoder->decoderName(); }
+    // The source interrupt ended the reading.
+    bool interrupted() const { return decoder->interrupted(); }
 
 private:
     SourceReader(std::unique_ptr<AudioDecoder> decoder, std::string path, bool floatMpeg);

@@ -1,13 +1,15 @@
 #include "platform/mcl/wav_writer.h"
 
 #include "platform/mcl/ffmpeg_log.h"
-#include "platform/mcl/sample_converter.h"
+#include "platform/mcl/stretch_converter.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 static_assert(std::endian::native == std::endian::little, "samples are written as they lie");
@@ -17,25 +19,41 @@ namespace {
 // Small blocks are gathered up to this size; a block as large as the job's goes out in the call
 // that brings it, so that a full disk shows in that call's result.
 constexpr std::size_t kGather = 1 << 16;
-constexpr std::size_t kHeaderSize = 44;
+constexpr std::size_t kHeaderSize = 80;
+constexpr std::uint32_t kReservedBytes = 28; // ds64 without a table
+constexpr std::uint32_t kUnknown = 0xFFFFFFFF;
 constexpr int kEmptyRate = 44100;
 constexpr int kEmptyChannels = 2;
 
-std::array<char, kHeaderSize> makeHeader(int rate, int channels, std::uint32_t dataBytes) {
+enum class Form { Riff, Rf64, Streamed };
+
+std::array<char, kHeaderSize> makeHeader(Form form, int rate, int channels,
+                                         std::uint64_t dataBytes) {
     std::array<char, kHeaderSize> h{};
     std::size_t at = 0;
     auto text = [&](const char* four) {
         std::memcpy(h.data() + at, four, 4);
         at += 4;
     };
-    auto number = [&](std::uint32_t value, int bytes) {
+    auto number = [&](std::uint64_t value, int bytes) {
         for (int i = 0; i < bytes; ++i)
             h[at++] = static_cast<char>(value >> (8 * i) & 0xFF);
     };
     const auto blockAlign = static_cast<std::uint32_t>(channels * 2);
-    text("RIFF");
-    number(36 + dataBytes, 4);
+    const std::uint64_t riffSize = kHeaderSize - 8 + dataBytes;
+    text(form == Form::Rf64 ? "RF64" : "RIFF");
+    number(form == Form::Riff ? riffSize : kUnknown, 4);
     text("WAVE");
+    text(form == Form::Rf64 ? "ds64" : "JUNK");
+    number(kReservedBytes, 4);
+    if (form == Form::Rf64) {
+        number(riffSize, 8);
+        number(dataBytes, 8);
+        number(dataBytes / blockAlign, 8); // sample frames
+        number(0, 4);                      // no table of other chunk sizes
+    } else {
+        at += kReservedBytes;
+    }
     text("fmt ");
     number(16, 4);
     number(1, 2); // PCM
@@ -45,13 +63,14 @@ std::array<char, kHeaderSize> makeHeader(int rate, int channels, std::uint32_t d
     number(blockAlign, 2);
     number(16, 2);
     text("data");
-    number(dataBytes, 4);
+    number(form == Form::Riff ? dataBytes : kUnknown, 4);
     return h;
 }
 
 } // namespace
 
-WavWriter::WavWriter(std::uint64_t limit) : maxDataBytes(limit) {}
+// A 32-bit RIFF size field cannot state more than kRiffLimit.
+WavWriter::WavWriter(std::uint64_t limit) : riffLimit(std::min(limit, kRiffLimit)) {}
 
 WavWriter::~WavWriter() {
     close();
@@ -64,46 +83,49 @@ bool WavWriter::open(const std::string& fileName) {
         qCDebug(lcMcl) << "cannot create" << fileName.c_str() << std::strerror(errno);
         return false;
     }
-    failed = full = false;
+    struct stat status {};
+    seekable = ::fstat(fd, &status) == 0 && (S_ISREG(status.st_mode) || S_ISBLK(status.st_mode));
+    failed = headerStarted = flushed = false;
     rate = channels = 0;
     dataBytes = 0;
-    converter.reset();
+    stretch.reset();
+    buffer.clear();
     buffer.reserve(2 * kGather);
-    // A provisional header, so that even an interrupted file starts like a WAV file.
-    const auto header = makeHeader(kEmptyRate, kEmptyChannels, 0);
-    buffer.assign(header.begin(), header.end());
     return true;
 }
 
 bool WavWriter::write(const SoundBlock& block) {
-    if (!isOpen() || failed || full)
+    if (!isOpen() || failed)
         return false;
     if (block.samples.empty())
         return true;
     if (block.rate <= 0 || block.channels < 1 || block.channels > 2)
         return false;
-    if (channels == 0) {
+    if (!headerStarted) {
         rate = block.rate;
         channels = block.channels;
+        // Sizes follow at the close where the file can seek; until then a reader of a file cut
+        // short reads on to its end.
+        const auto header = makeHeader(Form::Streamed, rate, channels, 0);
+        buffer.assign(header.begin(), header.end());
+        headerStarted = true;
     }
     const bool ok = block.rate == rate && block.channels == channels
-                        ? flushConverter() && append(block.samples.data(), block.samples.size())
+                        ? finishStretch() && append(block.samples.data(), block.samples.size())
                         : appendConverted(block);
     return ok && (buffer.size() < kGather || flushBuffer());
 }
 
 bool WavWriter::appendConverted(const SoundBlock& block) {
-    const ChannelLayout layout(block.channels);
-    if (!converter || !converter->accepts(AV_SAMPLE_FMT_S16, layout, block.rate)) {
-        if (!flushConverter())
+    if (!stretch || !stretch->accepts(block.rate, block.channels)) {
+        if (!finishStretch())
             return false;
-        converter = SampleConverter::create(AV_SAMPLE_FMT_S16, layout, block.rate, channels, rate);
-        if (!converter)
+        stretch = StretchConverter::create(block.rate, block.channels, rate, channels);
+        if (!stretch)
             return false;
     }
     converted.clear();
-    const auto* in = reinterpret_cast<const std::uint8_t*>(block.samples.data());
-    if (!converter->convert(&in, static_cast<int>(block.frames()), converted))
+    if (!stretch->convert(block.samples.data(), block.frames(), converted))
         return false;
     return append(converted.data(), converted.size());
 }
@@ -111,37 +133,40 @@ bool WavWriter::appendConverted(const SoundBlock& block) {
 bool WavWriter::close() {
     if (!isOpen())
         return true;
-    // A resampler tail beyond the size limit is dropped: the file stays valid without it.
-    if (!failed && !full)
-        flushConverter();
-    bool ok = !failed && flushBuffer();
-    const auto header =
-        makeHeader(channels ? rate : kEmptyRate, channels ? channels : kEmptyChannels,
-                   static_cast<std::uint32_t>(dataBytes));
-    ok = ok && ::pwrite(fd, header.data(), header.size(), 0) == static_cast<ssize_t>(kHeaderSize);
+    bool ok = !failed && finishStretch();
+    if (!headerStarted) {
+        rate = kEmptyRate;
+        channels = kEmptyChannels;
+        buffer.resize(kHeaderSize);
+        headerStarted = true;
+    }
+    const Form form = kHeaderSize - 8 + dataBytes > riffLimit ? Form::Rf64 : Form::Riff;
+    const auto header = makeHeader(form, rate, channels, dataBytes);
+    if (!flushed) // the whole file is still in hand, its header first
+        std::memcpy(buffer.data(), header.data(), header.size());
+    ok = ok && flushBuffer();
+    if (flushed && seekable)
+        ok = ok &&
+             ::pwrite(fd, header.data(), header.size(), 0) == static_cast<ssize_t>(kHeaderSize);
     ok = ::close(fd) == 0 && ok;
     fd = -1;
-    converter.reset();
+    stretch.reset();
     buffer.clear();
     return ok;
 }
 
-// The tail the resampler holds of a format that has ended.
-bool WavWriter::flushConverter() {
-    if (!converter)
+// The rest of a stretch of another format that has ended.
+bool WavWriter::finishStretch() {
+    if (!stretch)
         return true;
     converted.clear();
-    const bool ok = converter->flush(converted);
-    converter.reset();
+    const bool ok = stretch->finish(converted);
+    stretch.reset();
     return ok && append(converted.data(), converted.size());
 }
 
 bool WavWriter::append(const std::int16_t* samples, std::size_t count) {
     const std::size_t bytes = count * sizeof(std::int16_t);
-    if (dataBytes + bytes > maxDataBytes) {
-        full = true;
-        return false;
-    }
     const auto* data = reinterpret_cast<const char*>(samples);
     if (bytes >= kGather) {
         if (!flushBuffer() || !writeAll(data, bytes))
@@ -154,8 +179,11 @@ bool WavWriter::append(const std::int16_t* samples, std::size_t count) {
 }
 
 bool WavWriter::flushBuffer() {
+    if (buffer.empty())
+        return !failed;
     const bool ok = writeAll(buffer.data(), buffer.size());
     buffer.clear();
+    flushed = true;
     return ok;
 }
 
@@ -171,6 +199,7 @@ bool WavWriter::writeAll(const char* data, std::size_t size) {
         }
         data += done;
         size -= static_cast<std::size_t>(done);
+        flushed = true;
     }
     return !failed;
 }

@@ -7,16 +7,26 @@
 #include <string>
 #include <vector>
 
-class SampleConverter;
+class StretchConverter;
 
-// Writes one canonical 16-bit PCM WAV file (44-byte header) at a time. The first non-empty
-// block fixes the file's rate and channel count; blocks of another format are converted to it.
+// Writes one 16-bit PCM WAV file at a time, laid out as FFmpeg's WAV muxer does with
+// "-rf64 auto": the RIFF header, a JUNK chunk holding room for a ds64 chunk, "fmt " and "data"
+// (80 bytes before the sound). A file that grows beyond what 32-bit RIFF sizes can count is
+// closed as an RF64 file (EBU Tech 3306): the JUNK chunk becomes ds64 with the 64-bit sizes.
+//
+// The first non-empty block fixes the file's rate and channel count; blocks of another format
+// are converted to it, each stretch of them joined without a step (see StretchConverter).
+//
+// A destination that cannot seek (a FIFO, a pipe) gets its header with the first block, once
+// the format is known, stating its sizes as unknown (0xFFFFFFFF) as streamed WAV does; when the
+// whole file is still in hand at the close, it gets its sizes after all.
 class WavWriter {
 public:
-    // The file never passes 4 GiB, so its 32-bit RIFF size (the file's size less 8) always fits.
-    static constexpr std::uint64_t kMaxDataBytes = (std::uint64_t{1} << 32) - 44;
+    // The largest RIFF size (the file's size less 8) that a plain WAV file states.
+    static constexpr std::uint64_t kRiffLimit = 0xFFFFFFFF;
 
-    explicit WavWriter(std::uint64_t maxDataBytes = kMaxDataBytes);
+    // `riffLimit`: beyond it the file becomes RF64; a smaller one gives a small file that form.
+    explicit WavWriter(std::uint64_t riffLimit = kRiffLimit);
     ~WavWriter();
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
@@ -24,8 +34,7 @@ public:
     // Creates (or empties) the file. False when it cannot be created.
     bool open(const std::string& fileName);
     bool isOpen() const { return fd >= 0; }
-    // False when the block cannot be written, or when it would take the file past its limit
-    // (then nothing of it is written, so the file stays valid).
+    // False when the block cannot be written.
     bool write(const SoundBlock& block);
     // Completes the header and closes the file; a file without sound is an empty 44100 Hz
     // stereo WAV. False when something could not be written.
@@ -34,19 +43,23 @@ public:
 private:
     bool appendConverted(const SoundBlock& block);
     bool append(const std::int16_t* samples, std::size_t count);
-    bool flushConverter();
+    bool finishStretch();
     bool flushBuffer();
     bool writeAll(const char* data, std::size_t size);
 
-    std::uint64_t maxDataBytes;
+    std::uint64_t riffLimit;
     int fd = -1;
+    bool seekable = false;
     bool failed = false;
-    bool full = false;
+    // Whether the header is under way (first in the buffer, or written), and whether anything
+    // has gone out to the file yet.
+    bool headerStarted = false;
+    bool flushed = false;
     int rate = 0;
     int channels = 0;
     std::uint64_t dataBytes = 0;
     std::vector<char> buffer;
-    // Converts blocks of one foreign format; kept while that format goes on.
-    std::unique_ptr<SampleConverter> converter;
+    // Converts the current stretch of blocks of another format; kept while that format goes on.
+    std::unique_ptr<StretchConverter> stretch;
     std::vector<std::int16_t> converted;
 };

@@ -25,6 +25,10 @@ constexpr DWORD kOpenFlags =
 constexpr DWORD kConvertFlags =
     ACM_STREAMCONVERTF_BLOCKALIGN | ACM_STREAMCONVERTF_START | ACM_STREAMCONVERTF_END;
 
+// Every rate a source may come at: from telephone-grade oddities to 768 kHz studio PCM.
+constexpr DWORD kLowestRate = 1000;
+constexpr DWORD kHighestRate = 768000;
+
 bool knownWidth(int bits) {
     return bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
@@ -36,8 +40,8 @@ bool impossible(const WAVEFORMATEX& format) {
 }
 
 bool supported(const WAVEFORMATEX& format) {
-    return format.nChannels <= 8 && format.nSamplesPerSec >= 8000 &&
-           format.nSamplesPerSec <= 192000 && knownWidth(format.wBitsPerSample);
+    return format.nChannels <= 8 && format.nSamplesPerSec >= kLowestRate &&
+           format.nSamplesPerSec <= kHighestRate && knownWidth(format.wBitsPerSample);
 }
 
 msacm::PcmFormat pcmFormat(const WAVEFORMATEX& format) {

@@ -6,7 +6,7 @@
 #include <memory>
 
 // The conversion streams of the audio compression manager, for PCM to PCM, on libswresample:
-// 8000 to 192000 Hz, 1 to 8 channels (mixed down where the destination has fewer, to one or
+// 1000 to 768000 Hz, 1 to 8 channels (mixed down where the destination has fewer, to one or
 // two), 8-bit unsigned and 16-, 24- and 32-bit signed samples. Streams are synchronous; calls
 // on a handle this library did not open, or has closed, answer MMSYSERR_INVALHANDLE.
 class SwrAcmLibrary final : public AcmLibrary {

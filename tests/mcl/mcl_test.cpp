@@ -10,12 +10,12 @@
 QTemporaryDir* MclTest::dir = nullptr;
 std::map<Fixture, std::string> MclTest::made;
 
-namespace {
-
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
+
+namespace {
 
 // Each fixture's file name and, for a video with one sine, its frequency and audio options.
 const std::pair<const char*, const char*> recipes[] = {
@@ -28,7 +28,8 @@ const std::pair<const char*, const char*> recipes[] = {
     {"empty.avi", nullptr},
     {"text.avi", nullptr},
     {"truncated.mp4", nullptr},
-    {"changing.mp2", nullptr}};
+    {"changing.mp2", nullptr},
+    {"pcm.wav", "550 -c:a pcm_s16le -ar 48000 -ac 2"}};
 
 bool make(Fixture fixture, const QString& path) {
     const auto ffmpeg = [&](const QString& args) {

@@ -23,6 +23,7 @@ enum class Fixture {
     TextAvi,      // a text file named .avi
     TruncatedMp4, // the first 60 % of an AAC MP4 whose index comes first
     ChangingMp2,  // MP2 stream: 2 s 48 kHz stereo 700 Hz, then 2 s 44.1 kHz mono 1000 Hz
+    PcmWav,       // WAV file, 48 kHz stereo 16-bit, 550 Hz
 };
 
 // A source read the way the conversion job reads it: the code and frame count of every read.
@@ -52,6 +53,7 @@ protected:
 };
 
 QByteArray readFile(const std::string& path);
+bool writeFile(const QString& path, const QByteArray& bytes);
 
 // The window's German for an English text of the library, in Windows-1252 as the library
 // gives it back once applyMclTranslations has run.

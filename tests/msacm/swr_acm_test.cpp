@@ -103,8 +103,12 @@ TEST(SwrAcmOpen, AnswersEachPairOfFormatsWithItsCodeAlsoToAQuery) {
         {with(kIn, [](WAVEFORMATEX& f) { f.nSamplesPerSec = 0; }), kOut, MMSYSERR_INVALPARAM},
         {kIn, with(kOut, [](WAVEFORMATEX& f) { f.nBlockAlign = 6; }), MMSYSERR_INVALPARAM},
         {kIn, with(kOut, [](WAVEFORMATEX& f) { f.wBitsPerSample = 12; }), ACMERR_NOTPOSSIBLE},
-        {format(1, 7999, 16), kOut, ACMERR_NOTPOSSIBLE},
-        {format(1, 192001, 16), kOut, ACMERR_NOTPOSSIBLE},
+        {format(2, 7350, 16), kOut, 0},
+        {format(1, 5512, 16), kOut, 0},
+        {format(2, 384000, 32), kOut, 0},
+        {format(1, 1000, 16), format(1, 768000, 24), 0},
+        {format(1, 999, 16), kOut, ACMERR_NOTPOSSIBLE},
+        {kIn, format(1, 768001, 16), ACMERR_NOTPOSSIBLE},
         {format(9, 48000, 16), kOut, ACMERR_NOTPOSSIBLE},
         {kIn, format(6, 48000, 16), ACMERR_NOTPOSSIBLE}}; // no upmix beyond two
     for (const Row& r : table) {
@@ -273,6 +277,10 @@ TEST(Sound, KeepsTheSineAndTheLengthHowEverTheSourceIsCut) {
         {192000, 1, 16, 8000, 1, 16, 4096}, {11025, 1, 16, 44100, 1, 16, 100},
         {96000, 1, 16, 44100, 1, 16, 7},    {12000, 1, 16, 11025, 1, 16, 333},
         {176400, 1, 16, 48000, 1, 16, 4096},
+        // Rates sources come at beyond the usual ones: AAC's lowest, old PCM's, studio PCM's.
+        {7350, 2, 16, 44100, 2, 16, 4096},  {5512, 1, 16, 44100, 2, 16, 4096},
+        {384000, 2, 24, 44100, 2, 16, 4096}, {768000, 1, 16, 44100, 1, 16, 4096},
+        {1000, 1, 16, 44100, 2, 16, 4096, 100},
         // Mixing down: a tone in one channel of a wider source.
         {48000, 2, 16, 44100, 1, 16, 4096, 1000, 1, 0.5},
         {48000, 2, 16, 44100, 2, 16, 4096, 1000, 1, 0, 1},

@@ -80,15 +80,34 @@ Pcm readWav(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return pcm;
     const QByteArray bytes = file.readAll();
-    if (bytes.size() < 44)
+    const auto u16 = [&](qsizetype at) {
+        return quint16(uchar(bytes[at]) | uchar(bytes[at + 1]) << 8);
+    };
+    const auto u32 = [&](qsizetype at) { return quint32(u16(at)) | quint32(u16(at + 2)) << 16; };
+    const auto u64 = [&](qsizetype at) { return quint64(u32(at)) | quint64(u32(at + 4)) << 32; };
+    const auto tag = [&](qsizetype at, const char* four) { return bytes.mid(at, 4) == four; };
+    if (bytes.size() < 12 || !(tag(0, "RIFF") || tag(0, "RF64")) || !tag(8, "WAVE"))
         return pcm;
-    auto u16 = [&](int at) { return quint16(uchar(bytes[at]) | uchar(bytes[at + 1]) << 8); };
-    auto u32 = [&](int at) { return quint32(u16(at)) | quint32(u16(at + 2)) << 16; };
-    pcm.channels = u16(22);
-    pcm.rate = static_cast<int>(u32(24));
-    const auto size = std::min<qsizetype>(u32(40), bytes.size() - 44);
-    pcm.samples.resize(size / 2);
-    std::memcpy(pcm.samples.data(), bytes.constData() + 44, pcm.samples.size() * 2);
+    quint64 ds64Data = 0xFFFFFFFF;
+    for (qsizetype at = 12; at + 8 <= bytes.size();) {
+        const quint32 size = u32(at + 4);
+        const qsizetype body = at + 8;
+        if (tag(at, "ds64") && size >= 24 && body + 24 <= bytes.size()) {
+            ds64Data = u64(body + 8);
+        } else if (tag(at, "fmt ") && size >= 16 && body + 16 <= bytes.size()) {
+            pcm.channels = u16(body + 2);
+            pcm.rate = static_cast<int>(u32(body + 4));
+        } else if (tag(at, "data")) {
+            // 0xFFFFFFFF: the size is in ds64, or unknown (a streamed file) and reaches the end.
+            const quint64 stated = size == 0xFFFFFFFF ? ds64Data : size;
+            const auto length = static_cast<qsizetype>(
+                std::min<quint64>(stated, static_cast<quint64>(bytes.size() - body)));
+            pcm.samples.resize(length / 2);
+            std::memcpy(pcm.samples.data(), bytes.constData() + body, pcm.samples.size() * 2);
+            return pcm;
+        }
+        at = body + qsizetype(size) + (size & 1);
+    }
     return pcm;
 }
 

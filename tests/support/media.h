@@ -28,7 +28,8 @@ struct Pcm {
 };
 Pcm decode(const QString& path, int rate = 0, int channels = 0);
 
-// Reads a canonical 16-bit PCM WAV file (44-byte header) directly.
+// Reads a 16-bit PCM WAV file (RIFF or RF64) directly, walking its chunks; a data size stated
+// as unknown (0xFFFFFFFF without ds64) reaches to the end of the file.
 Pcm readWav(const QString& path);
 
 // One channel of frames [first, first + count) as floats in -1..1.

@@ -22,9 +22,20 @@ QByteArray riff(const QByteArray& chunks, const char* form = "WAVE") {
     return "RIFF" + le(std::uint32_t(4 + chunks.size())) + form + chunks;
 }
 
-// A chunk whose header states `size`, which may differ from the body the file holds.
+// The RF64 form states its sizes as 0xFFFFFFFF and keeps them in ds64.
+QByteArray rf64(const QByteArray& chunks) {
+    return "RF64" + le(0xFFFFFFFFu) + "WAVE" + chunks;
+}
+
+QByteArray ds64(std::uint64_t dataSize) {
+    return le(std::uint64_t(0x123456789)) + le(dataSize) + le(dataSize / 4) + le(0u);
+}
+
+// A chunk whose header states `size`, which may differ from the body the file holds; -2 states
+// 0xFFFFFFFF.
 QByteArray chunk(const char* tag, const QByteArray& body, qint64 size = -1) {
-    return tag + le(std::uint32_t(size < 0 ? body.size() : size)) + body;
+    const qint64 stated = size == -1 ? body.size() : size == -2 ? 0xFFFFFFFF : size;
+    return tag + le(std::uint32_t(stated)) + body;
 }
 
 QByteArray fmt(std::uint16_t tag, std::uint32_t rate) {
@@ -41,7 +52,7 @@ WavHeaderInfo pattern() {
 
 // What the reader should leave: data at `offset` (0: untouched), a stereo 16-bit format of
 // `tag` (0: untouched); a fmt body of 16 bytes leaves cbSize as it was.
-WavHeaderInfo expect(std::int64_t offset, std::uint32_t size, std::uint16_t tag = 0,
+WavHeaderInfo expect(std::int64_t offset, std::int64_t size, std::uint16_t tag = 0,
                      std::uint32_t rate = 0, std::uint16_t cbSize = 0xA5A5) {
     WavHeaderInfo info = pattern();
     if (tag)
@@ -105,6 +116,24 @@ TEST(ReadWavHeader, Table) {
         {"pad after odd data", riff(chunk("data", "abc") + pad + chunk("fmt ", pcm)), true,
          expect(20, 3, 1, 44100)},
         {"odd data ends the file", riff(chunk("data", "abc")), true, expect(20, 3)},
+        // RF64: a data size of 0xFFFFFFFF stands for the one in ds64, which the walk goes by.
+        {"RF64", rf64(chunk("ds64", ds64(1000)) + chunk("fmt ", pcm) + chunk("data", samples, -2)),
+         true, expect(80, 1000, 1, 44100)},
+        {"RF64 walks by ds64",
+         rf64(chunk("ds64", ds64(4)) + chunk("data", "abcd", 0xFFFFFFFFu) + chunk("fmt ", pcm)),
+         true, expect(56, 4, 1, 44100)},
+        {"RF64 beyond 4 GiB", rf64(chunk("ds64", ds64(0x100000004)) + chunk("data", samples, -2)),
+         true, expect(56, 0x100000004)},
+        {"RF64 beyond int64",
+         rf64(chunk("ds64", ds64(~std::uint64_t{0})) + chunk("data", samples, -2)), true,
+         expect(56, INT64_MAX)},
+        {"RF64 without ds64", rf64(chunk("data", samples, -2)), true, expect(20, 0xFFFFFFFF)},
+        {"ds64 cut short", rf64(chunk("ds64", ds64(8).left(12), 28) + chunk("data", "ab", -2)),
+         false, pattern()},
+        {"ds64 of a RIFF file", riff(chunk("ds64", ds64(2)) + chunk("data", "ab", -2)), true,
+         expect(56, 0xFFFFFFFF)},
+        {"RF64 not WAVE", "RF64" + riff(chunk("data", samples), "AVI ").mid(4), false, pattern(),
+         12},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
