@@ -3,10 +3,10 @@
 #include "cli/cli_options.h"
 #include "cli/console_host.h"
 #include "cli/stop_signals.h"
-#include "common/duration_text.h"
 #include "common/error_text.h"
 #include "pipeline/conversion_job.h"
 #include "pipeline/mcl_translations.h"
+#include "pipeline/progress_text.h"
 
 #include <csignal>
 #include <ostream>
@@ -27,8 +27,7 @@ void report(std::ostream& err, const ConversionOutcome& outcome) {
                                                  : QStringLiteral("Nicht umgewandelt:"),
                                 problem.path, withFullStop(problem.reason)));
     if (outcome.kind == Kind::Stopped)
-        printLine(err, QStringLiteral("Angehalten: die Zieldatei enthält %1.")
-                           .arg(durationText(outcome.seconds)));
+        printLine(err, withFullStop(outcomeSummary(outcome)));
     else if (outcome.kind == Kind::Failed || outcome.kind == Kind::Refused)
         printLine(err, withFullStop(outcome.reason));
 }

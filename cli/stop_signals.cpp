@@ -1,5 +1,7 @@
 #include "cli/stop_signals.h"
 
+#include "platform/mcl/source_interrupt.h"
+
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -22,6 +24,8 @@ constexpr char kWavMessage[] =
     "Noch einmal Strg+C bricht sofort ab; die Zieldatei bleibt dann, wie sie war.\n";
 
 extern "C" void noteStopSignal(int signal) {
+    // A source that keeps the run waiting (a FIFO) gives up, so the stop is not held up by it.
+    raiseSourceInterrupt();
     int none = 0;
     if (firstSignal.compare_exchange_strong(none, signal)) {
         // write() is safe here; a terminal that is gone simply takes nothing.

@@ -3,6 +3,7 @@
 #include "common/duration_text.h"
 #include "common/exception.h"
 #include "pipeline/destination_file.h"
+#include "platform/mcl/source_interrupt.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -70,6 +71,8 @@ void ConversionJob::RunConversion() {
         return;
     active = true;
     StopRequested = false;
+    // A source left waiting by the last run's stop must not make this run's sources give up.
+    clearSourceInterrupt();
     result = ConversionOutcome{};
     lengths.clear();
     lengthsKnown = false;
@@ -207,10 +210,15 @@ void ConversionJob::noteLostBlocks(int index, const QString& path, std::uint32_t
 
 bool ConversionJob::classify() {
     using Kind = ConversionOutcome::Kind;
+    // Without a single source in it, the destination would only replace the user's file
+    // with an empty one: it is not written.
     if (result.sourceCount > 0 && result.sourcesConverted == 0) {
-        result.kind = Kind::Failed;
-        result.reason = QStringLiteral("Keine der Quelldateien konnte gelesen werden - die "
-                                       "Zieldatei wurde nicht geschrieben.");
+        result.kind = StopRequested ? Kind::Stopped : Kind::Failed;
+        result.reason = StopRequested
+                            ? QStringLiteral("Angehalten, bevor eine Quelldatei umgewandelt war - "
+                                             "die Zieldatei wurde nicht geschrieben.")
+                            : QStringLiteral("Keine der Quelldateien konnte gelesen werden - die "
+                                             "Zieldatei wurde nicht geschrieben.");
         host.AddProgressLine(result.reason);
         return false;
     }

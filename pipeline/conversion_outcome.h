@@ -25,16 +25,13 @@ struct ConversionOutcome {
     };
 
     Kind kind = Kind::None;
-    QString reason;                      // Failed, Refused: why, in German
+    // Failed, Refused: why, in German. Stopped: set only when the stop came before any sound,
+    // so that nothing was written.
+    QString reason;
     int sourceCount = 0;                 // sources in the run's list
     int sourcesConverted = 0;            // sources whose sound went in, whole or in part
     std::vector<SourceProblem> problems; // in list order
     double seconds = 0;                  // length of the sound written to the destination
-
-    bool destinationWritten() const {
-        return kind == Kind::Finished || kind == Kind::FinishedWithProblems ||
-               kind == Kind::Stopped;
-    }
 };
 
 // How far a running conversion is, reported each time the job pumps messages.

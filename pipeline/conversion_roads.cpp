@@ -148,7 +148,7 @@ void ConversionJob::convertToWav(const ConversionSettings& settings, Destination
     if (!classify())
         return;
     commit(destination);
-    if (!result.destinationWritten())
+    if (result.kind == ConversionOutcome::Kind::Failed)
         return;
     host.AddProgressLine(QStringLiteral("Konvertierung beendet..."));
     host.TrimProgressLog();

@@ -61,7 +61,10 @@ QString outcomeSummary(const ConversionOutcome& outcome) {
         return text + QStringLiteral(", %1").arg(durationText(outcome.seconds));
     }
     case Kind::Stopped:
-        return QStringLiteral("Angehalten: die Zieldatei enthält %1").arg(durationText(outcome.seconds));
+        if (!outcome.reason.isEmpty())
+            return outcome.reason;
+        return QStringLiteral("Angehalten: die Zieldatei enthält %1")
+            .arg(durationText(outcome.seconds));
     case Kind::Failed:
         return QStringLiteral("Fehlgeschlagen: ") + outcome.reason;
     case Kind::Refused:
