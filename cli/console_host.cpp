@@ -17,8 +17,8 @@ constexpr qint64 kRedrawMilliseconds = 250;
 
 } // namespace
 
-ConsoleHost::ConsoleHost(ConversionSettings conversion, std::ostream& output,
-                         std::ostream& errors, bool quietLog, bool progressLine)
+ConsoleHost::ConsoleHost(ConversionSettings conversion, std::ostream& output, std::ostream& errors,
+                         bool quietLog, bool progressLine)
     : settings(std::move(conversion)), out(output), err(errors), quiet(quietLog),
       showProgress(progressLine) {}
 

@@ -12,7 +12,8 @@ namespace {
 constexpr double kLeastShareForEstimate = 0.01;
 
 QString sources(int count) {
-    return count == 1 ? QStringLiteral("1 Quelldatei") : QStringLiteral("%1 Quelldateien").arg(count);
+    return count == 1 ? QStringLiteral("1 Quelldatei")
+                      : QStringLiteral("%1 Quelldateien").arg(count);
 }
 
 } // namespace
@@ -53,8 +54,9 @@ QString outcomeSummary(const ConversionOutcome& outcome) {
                            .arg(outcome.sourcesConverted)
                            .arg(sources(outcome.sourceCount));
         if (missing > 0)
-            text += missing == 1 ? QStringLiteral(" - 1 konnte nicht gelesen werden")
-                                 : QStringLiteral(" - %1 konnten nicht gelesen werden").arg(missing);
+            text += missing == 1
+                        ? QStringLiteral(" - 1 konnte nicht gelesen werden")
+                        : QStringLiteral(" - %1 konnten nicht gelesen werden").arg(missing);
         if (cut > 0)
             text += cut == 1 ? QStringLiteral(" - 1 ist unvollständig")
                              : QStringLiteral(" - %1 sind unvollständig").arg(cut);

@@ -8,8 +8,8 @@ struct ConversionProgress;
 // How far a run is, for people: the share done and the time it will still take, estimated
 // from the time it has taken so far.
 struct ProgressFigures {
-    int percent = -1;          // 0..100; negative while no total is known
-    double elapsedSeconds = 0; // since the run began
+    int percent = -1;             // 0..100; negative while no total is known
+    double elapsedSeconds = 0;    // since the run began
     double remainingSeconds = -1; // negative while there is nothing to estimate from
 };
 
