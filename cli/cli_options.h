@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/lame/available_cores.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,6 +12,7 @@ struct CliOptions {
     QString sampleRate = QStringLiteral("44100");
     QString bitRate = QStringLiteral("128");
     bool internalDecoder = true;
+    unsigned threads = availableCores(); // MP3 encoder threads
 };
 
 struct CliParseResult {

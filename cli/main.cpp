@@ -1,4 +1,5 @@
 // tavimo-cli: the window's conversion on the command line, without a display.
+#include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "cli/stop_signals.h"
 #include "pipeline/conversion_job.h"
@@ -14,9 +15,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tavimo"));
     installStopSignals();
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
     FfmpegMcl mcl;
-    Mp3LameLibrary lame;
+    Mp3LameLibrary lame(parseCliArguments(arguments).options.threads);
     SwrAcmLibrary acm;
-    return runCli(QCoreApplication::arguments().mid(1), ConversionLibraries{mcl, lame}, acm,
-                  std::cout, std::cerr);
+    return runCli(arguments, ConversionLibraries{mcl, lame}, acm, std::cout, std::cerr);
 }
