@@ -39,7 +39,7 @@ struct Options {
     std::uint32_t rate = 44100;
     std::uint32_t bitRate = 128;
     double seconds = 60;
-    ChunkLayout layout{96, 16, 2};
+    ChunkLayout layout{96, 0, 2};
     QString out;
 };
 
@@ -306,7 +306,7 @@ int main(int argc, char** argv) {
         std::printf("%u Hz %u kbit/s, %.0f s, %u threads, chunks of %u frames, pre-roll %u, "
                     "overlap %u\n",
                     o.rate, o.bitRate, o.seconds, o.threads, trial->chunkFrames,
-                    o.layout.prerollFrames, o.layout.overlapFrames);
+                    stats->prerollFrames, o.layout.overlapFrames);
         std::printf("seams: %zu; frames after the chunk start at the switch:",
                     stats->switches.size());
         for (const auto& [frames, count] : late)

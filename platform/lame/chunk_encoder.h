@@ -19,6 +19,8 @@ public:
     int inputRate() const;       // Hz
     int outputRate() const;      // Hz
     int frameBytesLimit() const; // the longest frame the settings allow, padding included
+    int headBytes() const;       // header and side information of each frame
+    bool mpeg1() const;
 
     // Encodes `frames` sample frames (interleaved when stereo) and appends the frames
     // completed; false when LAME fails or writes no valid stream.

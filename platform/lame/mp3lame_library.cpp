@@ -37,20 +37,20 @@ BE_ERR Mp3LameLibrary::beInitStream(const BE_CONFIG* config, std::uint32_t* samp
     const auto frames = static_cast<std::uint32_t>(frameSize);
     s.bufferSize = lameWorstCaseBytes(frames);
 
-    if (threads > 1 &&
-        ParallelStream::suits(*config, frameSize, lame_get_in_samplerate(s.lame.get()),
-                              lame_get_out_samplerate(s.lame.get()))) {
+    if (threads > 1) {
         auto first = ChunkEncoder::open(*config);
         if (!first)
             return BE_ERR_NO_MORE_HANDLES;
-        try {
-            s.parallel =
-                std::make_unique<ParallelStream>(*config, std::move(first), threads, layout);
-        } catch (const std::system_error&) {
-            return BE_ERR_NO_MORE_HANDLES; // no threads to be had
+        if (ParallelStream::suits(*config, *first)) {
+            try {
+                s.parallel =
+                    std::make_unique<ParallelStream>(*config, std::move(first), threads, layout);
+            } catch (const std::system_error&) {
+                return BE_ERR_NO_MORE_HANDLES; // no threads to be had
+            }
+            s.lame.reset();
+            s.bufferSize = s.parallel->bufferSize();
         }
-        s.lame.reset();
-        s.bufferSize = s.parallel->bufferSize();
     }
 
     const HBE_STREAM handle = nextHandle++;

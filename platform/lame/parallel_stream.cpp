@@ -1,6 +1,7 @@
 #include "platform/lame/parallel_stream.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <numeric>
 
@@ -13,6 +14,10 @@ constexpr std::int64_t LookAheadFrames = 2;
 constexpr std::int64_t ExtensionFrames = 4;
 // Input is kept, and fed to an encoder, in cells of about this many frames.
 constexpr std::int64_t CellFrames = 8;
+// The longest warm-up worth a second encoder.
+constexpr unsigned MaxWarmUpFrames = 96;
+// Chunks are this many times the warm-up at least, so that it costs little.
+constexpr std::int64_t ChunksPerWarmUp = 8;
 // Input that may wait for encoding, across all chunks in flight, when the chunk length is chosen.
 constexpr std::int64_t BacklogBudgetBytes = std::int64_t{24} << 20;
 // One call takes at most this many frames' worth of samples.
@@ -57,7 +62,10 @@ ParallelStream::ParallelStream(const BE_CONFIG& config_, std::unique_ptr<ChunkEn
         const std::int64_t frameBytes = inputAt(1) * channels * 2;
         chunk = std::clamp<std::int64_t>(BacklogBudgetBytes / frameBytes / (threads + 1), 96, 384);
     }
-    prerollFrames = roundUp(layout.prerollFrames, step);
+    const unsigned preroll = layout.prerollFrames ? layout.prerollFrames : warmUpFrames(*first);
+    prerollFrames = roundUp(preroll, step);
+    if (layout.chunkFrames == 0)
+        chunk = std::max(chunk, ChunksPerWarmUp * prerollFrames);
     chunkFrames = roundUp(std::max(chunk, prerollFrames + 1), step);
     overlapFrames = layout.overlapFrames;
     const std::int64_t cellFrames = roundUp(CellFrames, step);
@@ -77,6 +85,7 @@ ParallelStream::ParallelStream(const BE_CONFIG& config_, std::unique_ptr<ChunkEn
     encoders.emplace(0u, encoder);
     current = encoder;
     statistics.chunkFrames = unsigned(chunkFrames);
+    statistics.prerollFrames = unsigned(prerollFrames);
 
     try {
         for (unsigned i = 0; i < threads; ++i)
@@ -103,11 +112,24 @@ ParallelStream::~ParallelStream() {
         worker.join();
 }
 
-bool ParallelStream::suits(const BE_CONFIG& config, int frameSize, int inputRate, int outputRate) {
-    if (config.bEnableVBR || config.bCRC || config.bWriteVBRHeader || frameSize <= 0 ||
-        inputRate <= 0 || outputRate <= 0)
+bool ParallelStream::suits(const BE_CONFIG& config, const ChunkEncoder& encoder) {
+    if (config.bEnableVBR || config.bCRC || config.bWriteVBRHeader || encoder.frameSize() <= 0 ||
+        encoder.inputRate() <= 0 || encoder.outputRate() <= 0)
         return false;
-    return stepFrames(frameSize, inputRate, outputRate) <= 5;
+    return stepFrames(encoder.frameSize(), encoder.inputRate(), encoder.outputRate()) <= 5 &&
+           warmUpFrames(encoder) <= MaxWarmUpFrames;
+}
+
+// The slowest part of an encoder's state is its bit reservoir: LAME saves a tenth of the mean
+// frame towards it while it is not full. Measured at every output rate, a fresh encoder's frames
+// sound as one that ran from the start once it has had seven tenths of the time to fill the
+// reservoir, and 16 frames at least; below 32 kbit/s at 16 and 22.05 kHz that is too long.
+unsigned ParallelStream::warmUpFrames(const ChunkEncoder& encoder) {
+    const double reservoirBits = encoder.mpeg1() ? 4088 : 2040;
+    const double meanBits = 8.0 * (encoder.frameBytesLimit() - 1 - encoder.headBytes());
+    if (meanBits <= 0)
+        return MaxWarmUpFrames + 1;
+    return std::max(16u, unsigned(std::ceil(0.7 * reservoirBits / (0.1 * meanBits))));
 }
 
 std::uint32_t ParallelStream::samplesLimit() const {
@@ -122,6 +144,17 @@ BE_ERR ParallelStream::encode(std::uint32_t samples, const std::int16_t* pcm, st
                               std::uint32_t* outputBytes) {
     std::unique_lock lock(mutex);
     *outputBytes = 0;
+    try {
+        return encodeLocked(lock, samples, pcm, output, outputBytes);
+    } catch (const std::bad_alloc&) {
+        failure = BE_ERR_NO_MORE_HANDLES;
+        return failure;
+    }
+}
+
+BE_ERR ParallelStream::encodeLocked(std::unique_lock<std::mutex>& lock, std::uint32_t samples,
+                                    const std::int16_t* pcm, std::uint8_t* output,
+                                    std::uint32_t* outputBytes) {
     if (failure != BE_ERR_SUCCESSFUL)
         return failure;
     if (ended || samples > samplesLimit())
@@ -160,6 +193,16 @@ BE_ERR ParallelStream::encode(std::uint32_t samples, const std::int16_t* pcm, st
 BE_ERR ParallelStream::finish(std::uint8_t* output, std::uint32_t* outputBytes) {
     std::unique_lock lock(mutex);
     *outputBytes = 0;
+    try {
+        return finishLocked(lock, output, outputBytes);
+    } catch (const std::bad_alloc&) {
+        failure = BE_ERR_NO_MORE_HANDLES;
+        return failure;
+    }
+}
+
+BE_ERR ParallelStream::finishLocked(std::unique_lock<std::mutex>& lock, std::uint8_t* output,
+                                    std::uint32_t* outputBytes) {
     if (failure != BE_ERR_SUCCESSFUL)
         return failure;
     if (ended)
@@ -270,38 +313,45 @@ void ParallelStream::work() {
 
         std::vector<Layer3Frame> made;
         BE_ERR result = BE_ERR_SUCCESSFUL;
-        if (!encoder->lame) {
-            encoder->lame = open(config);
+        try {
+            if (!encoder->lame)
+                encoder->lame = open(config);
             if (!encoder->lame)
                 result = BE_ERR_NO_MORE_HANDLES;
-        }
-        if (result == BE_ERR_SUCCESSFUL) {
-            const bool ok =
-                flush ? encoder->lame->flush(made)
-                      : encoder->lame->encode(cell->data() + (from % cellSamples) * channels,
-                                              std::uint32_t(end - from), made);
-            if (!ok)
+            else if (!(flush ? encoder->lame->flush(made)
+                             : encoder->lame->encode(cell->data() + (from % cellSamples) * channels,
+                                                     std::uint32_t(end - from), made)))
                 result = BE_ERR_INVALID_FORMAT;
+        } catch (const std::bad_alloc&) {
+            result = BE_ERR_NO_MORE_HANDLES;
         }
 
         lock.lock();
         encoder->busy = false;
         --busyWorkers;
-        if (result != BE_ERR_SUCCESSFUL) {
-            if (failure == BE_ERR_SUCCESSFUL)
-                failure = result;
-        } else {
-            encoder->fed = end;
-            encoder->flushed = encoder->flushed || flush;
-            statistics.framesEncoded += made.size();
-            for (Layer3Frame& frame : made) {
-                if (encoder->frames.empty() && encoder->frontFrame < encoder->keepFrom)
-                    ++encoder->frontFrame; // pre-roll
-                else
-                    encoder->frames.push_back(std::move(frame));
-            }
+        try {
+            if (result == BE_ERR_SUCCESSFUL)
+                keep(*encoder, made, end, flush);
+        } catch (const std::bad_alloc&) {
+            result = BE_ERR_NO_MORE_HANDLES;
         }
+        if (result != BE_ERR_SUCCESSFUL && failure == BE_ERR_SUCCESSFUL)
+            failure = result;
         progress.notify_all();
+    }
+}
+
+// What a worker's slice made, the pre-roll dropped.
+void ParallelStream::keep(Encoder& encoder, std::vector<Layer3Frame>& made, std::int64_t end,
+                          bool flush) {
+    encoder.fed = end;
+    encoder.flushed = encoder.flushed || flush;
+    statistics.framesEncoded += made.size();
+    for (Layer3Frame& frame : made) {
+        if (encoder.frames.empty() && encoder.frontFrame < encoder.keepFrom)
+            ++encoder.frontFrame;
+        else
+            encoder.frames.push_back(std::move(frame));
     }
 }
 

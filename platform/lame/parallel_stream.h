@@ -27,6 +27,7 @@ struct ParallelStats {
     std::uint64_t framesWritten = 0;
     std::vector<std::int64_t> switches; // frames at which the next encoder took over
     unsigned chunkFrames = 0;
+    unsigned prerollFrames = 0;
 };
 
 // One MP3 stream encoded by several LAME encoders on worker threads. The input is cut into
@@ -53,8 +54,11 @@ public:
     ParallelStream& operator=(const ParallelStream&) = delete;
 
     // Whether a stream of these settings can be cut: constant bit rate, no CRC, no Xing/Info
-    // frame, and rates at which encoders started afresh stay on one encoder's frame grid.
-    static bool suits(const BE_CONFIG& config, int frameSize, int inputRate, int outputRate);
+    // frame, rates at which encoders started afresh stay on one encoder's frame grid, and a
+    // bit rate at which they warm up soon enough (warmUpFrames).
+    static bool suits(const BE_CONFIG& config, const ChunkEncoder& encoder);
+    // Frames a fresh encoder needs before it encodes as one that ran from the start would.
+    static unsigned warmUpFrames(const ChunkEncoder& encoder);
 
     // The most bytes one call hands out, the last (finish) included.
     std::uint32_t bufferSize() const { return outputLimit; }
@@ -72,11 +76,16 @@ private:
     struct Encoder;
     using Cell = std::vector<std::int16_t>;
 
+    BE_ERR encodeLocked(std::unique_lock<std::mutex>& lock, std::uint32_t samples,
+                        const std::int16_t* pcm, std::uint8_t* output, std::uint32_t* outputBytes);
+    BE_ERR finishLocked(std::unique_lock<std::mutex>& lock, std::uint8_t* output,
+                        std::uint32_t* outputBytes);
     std::int64_t inputAt(std::int64_t frame) const;
     void addEncoders();
     void work();
     std::shared_ptr<Encoder> runnable(std::int64_t& end, bool& flush) const;
     bool anyWork() const;
+    void keep(Encoder& encoder, std::vector<Layer3Frame>& made, std::int64_t end, bool flush);
     void join();
     void extend(Encoder& encoder);
     void releaseInput();
