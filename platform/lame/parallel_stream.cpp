@@ -60,7 +60,7 @@ ParallelStream::ParallelStream(const BE_CONFIG& config_, std::unique_ptr<ChunkEn
     std::int64_t chunk = layout.chunkFrames;
     if (chunk == 0) {
         const std::int64_t frameBytes = inputAt(1) * channels * 2;
-        chunk = std::clamp<std::int64_t>(BacklogBudgetBytes / frameBytes / (threads + 1), 96, 384);
+        chunk = std::clamp<std::int64_t>(BacklogBudgetBytes / frameBytes / threads, 96, 768);
     }
     const unsigned preroll = layout.prerollFrames ? layout.prerollFrames : warmUpFrames(*first);
     prerollFrames = roundUp(preroll, step);
@@ -70,8 +70,10 @@ ParallelStream::ParallelStream(const BE_CONFIG& config_, std::unique_ptr<ChunkEn
     overlapFrames = layout.overlapFrames;
     const std::int64_t cellFrames = roundUp(CellFrames, step);
     cellSamples = inputAt(cellFrames);
+    // Encoders run in the earliest chunks first: while one chunk is joined, the others in flight
+    // need their input.
     const std::int64_t backlogFrames =
-        (threads + 1) * chunkFrames + prerollFrames + overlapFrames + LookAheadFrames + cellFrames;
+        threads * chunkFrames + prerollFrames + overlapFrames + LookAheadFrames + cellFrames;
     backlogLimit = inputAt(backlogFrames);
     // Every frame joined in one call has its input in the backlog, or came with the call.
     const std::int64_t frameLimit = backlogFrames + CallFrames * inputRate / outputRate + 1;
