@@ -125,7 +125,7 @@ bool ParallelStream::suits(const BE_CONFIG& config, const ChunkEncoder& encoder)
 // The slowest part of an encoder's state is its bit reservoir: LAME saves a tenth of the mean
 // frame towards it while it is not full. Measured at every output rate, a fresh encoder's frames
 // sound as one that ran from the start once it has had seven tenths of the time to fill the
-// reservoir, and 16 frames at least; below 32 kbit/s at 16 and 22.05 kHz that is too long.
+// reservoir, and 16 frames at least. At 8 kbit/s and 16 to 24 kHz that is too long.
 unsigned ParallelStream::warmUpFrames(const ChunkEncoder& encoder) {
     const double reservoirBits = encoder.mpeg1() ? 4088 : 2040;
     const double meanBits = 8.0 * (encoder.frameBytesLimit() - 1 - encoder.headBytes());
@@ -340,6 +340,7 @@ void ParallelStream::work() {
         if (result != BE_ERR_SUCCESSFUL && failure == BE_ERR_SUCCESSFUL)
             failure = result;
         progress.notify_all();
+        workWanted.notify_one(); // the encoder let go may be another worker's next
     }
 }
 

@@ -16,9 +16,10 @@
 
 // How a parallel stream cuts its input, counted in frames of the output.
 struct ChunkLayout {
-    unsigned chunkFrames = 0;    // each encoder's share; 0 chooses it from the thread count
-    unsigned prerollFrames = 16; // encoded before the chunk and dropped, to warm the encoder up
-    unsigned overlapFrames = 2;  // encoded past the chunk at first, where the next may take over
+    unsigned chunkFrames = 0;   // each encoder's share; 0 chooses it from the thread count
+    unsigned prerollFrames = 0; // encoded before the chunk and dropped, to warm the encoder up;
+                                // 0 chooses it from the bit rate (warmUpFrames)
+    unsigned overlapFrames = 2; // encoded past the chunk at first, where the next may take over
 };
 
 // What a parallel stream has done so far.
