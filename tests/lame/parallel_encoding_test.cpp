@@ -91,25 +91,30 @@ Encoded encode(Mp3LameLibrary& lame, const BE_CONFIG& cfg, const std::vector<std
     return e;
 }
 
-// Frame headers in stream order, the padding bit aside, which each encoder sets by its count.
+// Frame headers in stream order, the padding bit aside, which each encoder sets by its own
+// count. The splitter refuses main data the stream cannot have.
 std::vector<std::uint32_t> headers(const std::vector<std::uint8_t>& mp3) {
+    Layer3Splitter splitter;
+    std::vector<Layer3Frame> frames;
+    EXPECT_TRUE(splitter.push(mp3.data(), mp3.size(), frames));
+    EXPECT_TRUE(splitter.drained());
     std::vector<std::uint32_t> list;
-    for (std::size_t at = 0; at < mp3.size();) {
-        const auto h = parseMp3FrameHeader(mp3.data() + at, mp3.size() - at);
-        if (!h)
-            break;
-        list.push_back((std::uint32_t(mp3[at]) << 24 | std::uint32_t(mp3[at + 1]) << 16 |
-                        std::uint32_t(mp3[at + 2]) << 8 | mp3[at + 3]) &
-                       ~0x200u);
-        at += std::size_t(h->frameLength);
-    }
+    for (const Layer3Frame& f : frames)
+        list.push_back(
+            (std::uint32_t(f.head[0]) << 24 | f.head[1] << 16 | f.head[2] << 8 | f.head[3]) &
+            ~0x200u);
     return list;
 }
 
-TEST(ParallelEncoding, OneThreadWritesThePlainLibrarysBytes) {
-    for (const auto& [rate, bitRate] : {std::pair{44100u, 128u}, {22050u, 64u}}) {
+// One thread, or settings at which fresh encoders would take too long to warm up.
+TEST(ParallelEncoding, OneEncoderWritesThePlainLibrarysBytes) {
+    const struct {
+        unsigned threads;
+        std::uint32_t rate, bitRate;
+    } cases[] = {{1, 44100, 128}, {1, 22050, 64}, {2, 22050, 8}};
+    for (const auto& [threads, rate, bitRate] : cases) {
         const auto pcm = music(3, 1 << 20);
-        Mp3LameLibrary ours(1);
+        Mp3LameLibrary ours(threads);
         const Encoded e = encode(ours, config(rate, bitRate), pcm);
         EXPECT_FALSE(e.stats);
 
@@ -151,12 +156,6 @@ TEST(ParallelEncoding, SeveralThreadsWriteOneThreadsFramesWhateverTheThreadCount
         EXPECT_GE(b.stats->switches.size(), frames.size() / b.stats->chunkFrames - 2);
         EXPECT_EQ(frames, headers(b.mp3));
         EXPECT_EQ(encode(four, cfg, pcm).mp3, b.mp3);
-
-        Layer3Splitter splitter; // refuses main data the stream cannot have
-        std::vector<Layer3Frame> parsed;
-        EXPECT_TRUE(splitter.push(b.mp3.data(), b.mp3.size(), parsed));
-        EXPECT_TRUE(splitter.drained());
-        EXPECT_EQ(frames.size(), parsed.size());
     }
 }
 
