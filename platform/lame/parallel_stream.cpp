@@ -57,11 +57,10 @@ ParallelStream::ParallelStream(const BE_CONFIG& config_, std::unique_ptr<ChunkEn
       outputRate(first->outputRate()) {
     threads = std::max(threads, 1u);
     const std::int64_t step = stepFrames(frameSize, inputRate, outputRate);
+    const std::int64_t frameBytes = inputAt(1) * channels * 2;
     std::int64_t chunk = layout.chunkFrames;
-    if (chunk == 0) {
-        const std::int64_t frameBytes = inputAt(1) * channels * 2;
+    if (chunk == 0)
         chunk = std::clamp<std::int64_t>(BacklogBudgetBytes / frameBytes / threads, 96, 768);
-    }
     const unsigned preroll = layout.prerollFrames ? layout.prerollFrames : warmUpFrames(*first);
     prerollFrames = roundUp(preroll, step);
     if (layout.chunkFrames == 0)
@@ -71,9 +70,11 @@ ParallelStream::ParallelStream(const BE_CONFIG& config_, std::unique_ptr<ChunkEn
     const std::int64_t cellFrames = roundUp(CellFrames, step);
     cellSamples = inputAt(cellFrames);
     // Encoders run in the earliest chunks first: while one chunk is joined, the others in flight
-    // need their input.
+    // need their input. Many threads get more chunks in flight only as far as the budget goes.
+    const auto inFlight = std::int64_t(std::min<std::int64_t>(
+        threads, std::max<std::int64_t>(2, BacklogBudgetBytes / (chunkFrames * frameBytes))));
     const std::int64_t backlogFrames =
-        threads * chunkFrames + prerollFrames + overlapFrames + LookAheadFrames + cellFrames;
+        inFlight * chunkFrames + prerollFrames + overlapFrames + LookAheadFrames + cellFrames;
     backlogLimit = inputAt(backlogFrames);
     // Every frame joined in one call has its input in the backlog, or came with the call.
     const std::int64_t frameLimit = backlogFrames + CallFrames * inputRate / outputRate + 1;
@@ -90,7 +91,7 @@ ParallelStream::ParallelStream(const BE_CONFIG& config_, std::unique_ptr<ChunkEn
     statistics.prerollFrames = unsigned(prerollFrames);
 
     try {
-        for (unsigned i = 0; i < threads; ++i)
+        for (std::int64_t i = 0; i < inFlight; ++i)
             workers.emplace_back([this] { work(); });
     } catch (...) {
         {
