@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "app/wMain.h"
 #include "pipeline/conversion_job.h"
+#include "platform/lame/available_cores.h"
 #include "platform/lame/mp3lame_library.h"
 #include "platform/mcl/ffmpeg_mcl.h"
 #include "platform/msacm/swr_acm.h"
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
 
     // The libraries are bound for the whole run, before the window hands them its texts.
     FfmpegMcl mcl;
-    Mp3LameLibrary lame;
+    Mp3LameLibrary lame(availableCores());
     SwrAcmLibrary acm;
 
     std::unique_ptr<TMainForm> mainForm;

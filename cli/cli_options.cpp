@@ -63,7 +63,7 @@ CliParseResult parseCliArguments(const QStringList& arguments) {
             value = argument.mid(equals + 1);
             hasValue = true;
         }
-        if (name != u"--rate" && name != u"--bitrate" && name != u"-o")
+        if (name != u"--rate" && name != u"--bitrate" && name != u"--threads" && name != u"-o")
             return usageError(QStringLiteral("Unbekannte Option: %1").arg(argument));
         if (!hasValue) {
             if (i + 1 >= arguments.size())
@@ -74,6 +74,12 @@ CliParseResult parseCliArguments(const QStringList& arguments) {
             if (!offered(kMp3SampleRates, value))
                 return usageError(QStringLiteral("Ungültige Samplefrequenz: %1").arg(value));
             options.sampleRate = value.toInt();
+        } else if (name == u"--threads") {
+            bool ok = false;
+            const int threads = value.toInt(&ok);
+            if (!ok || QString::number(threads) != value || threads < 1 || threads > 64)
+                return usageError(QStringLiteral("Ungültige Anzahl Threads: %1").arg(value));
+            options.threads = static_cast<unsigned>(threads);
         } else if (name == u"--bitrate") {
             if (!offered(kMp3BitRates, value))
                 return usageError(QStringLiteral("Ungültige Bitrate: %1").arg(value));
@@ -105,8 +111,8 @@ QString cliUsageText() {
     for (const int rate : kMp3BitRates)
         bitRates << QString::number(rate);
     return QStringLiteral(
-               "Aufruf: tavimo-cli [--rate HZ] [--bitrate KBPS] [--directshow] [--quiet] -o ZIEL "
-               "QUELLE...\n"
+               "Aufruf: tavimo-cli [--rate HZ] [--bitrate KBPS] [--threads N] [--directshow] "
+               "[--quiet] -o ZIEL QUELLE...\n"
                "Schreibt die Tonspur der Quelldateien, in ihrer Reihenfolge, in die eine "
                "Zieldatei:\n"
                "eine WAV-Datei, wenn ZIEL auf .wav endet, sonst eine MP3-Datei.\n"
@@ -115,6 +121,8 @@ QString cliUsageText() {
                "                   %1\n"
                "  --bitrate KBPS   Bitrate der MP3-Datei in kBit/Sekunde (Vorgabe %4):\n"
                "                   %3\n"
+               "  --threads N      Anzahl der Threads für die MP3-Kodierung, 1 bis 64\n"
+               "                   (Vorgabe: %5, die Kerne dieses Rechners)\n"
                "  --directshow     MPEG nicht mit dem internen Decoder dekodieren\n"
                "  --quiet, -q      keine Protokollzeilen auf der Standardausgabe\n"
                "  --version        Name und Version zeigen\n"
@@ -141,5 +149,6 @@ QString cliUsageText() {
         .arg(rates.join(QStringLiteral(", ")))
         .arg(kDefaultSampleRate)
         .arg(bitRates.join(QStringLiteral(", ")))
-        .arg(kDefaultBitRate);
+        .arg(kDefaultBitRate)
+        .arg(availableCores());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pipeline/mp3_choices.h"
+#include "platform/lame/available_cores.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,6 +14,7 @@ struct CliOptions {
     int bitRate = kDefaultBitRate;
     bool internalDecoder = true;
     bool quiet = false; // no log lines on standard output
+    unsigned threads = availableCores(); // MP3 encoder threads
 };
 
 struct CliParseResult {

@@ -1,4 +1,5 @@
 // tavimo-cli: the window's conversion on the command line, without a display.
+#include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "pipeline/conversion_job.h"
 #include "platform/lame/mp3lame_library.h"
@@ -14,9 +15,10 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tavimo"));
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
     FfmpegMcl mcl;
-    Mp3LameLibrary lame;
+    Mp3LameLibrary lame(parseCliArguments(arguments).options.threads);
     SwrAcmLibrary acm;
-    return runCli(QCoreApplication::arguments().mid(1), ConversionLibraries{mcl, lame, acm},
-                  std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
+    return runCli(arguments, ConversionLibraries{mcl, lame, acm}, std::cout, std::cerr,
+                  ::isatty(STDERR_FILENO) == 1);
 }

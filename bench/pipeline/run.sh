@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# A 10-minute video of realistic sound to MP3: tavimo-cli beside ffmpeg with the same encoder
-# settings, in one run; prints both times, their ratio and tavimo-cli's peak memory.
+# A 10-minute video of realistic sound to MP3: tavimo-cli on one thread, two and all cores,
+# beside ffmpeg with the same encoder settings, in alternating runs; prints the times (best of
+# REPS), their ratios to ffmpeg's, the CPU time and tavimo-cli's peak memory.
+# Targets: all cores at most 0.6 × ffmpeg's time, peak memory below 64 MiB.
 set -euo pipefail
 build=$(realpath "${1:-build}")
 reps=${REPS:-3}
@@ -22,23 +24,40 @@ ffmpeg -nostdin -v error -y \
   -map 0:v -map "[a]" -c:v mpeg4 -q:v 10 -c:a aac -b:a 192k -ac 2 -ar 48000 "$work/source.mp4"
 
 export TMPDIR="$work"
-best_ours=999999; best_ffmpeg=999999; peak=0
+cores=$(nproc)
+counts=$(printf '%s\n' 1 2 "$cores" | sort -nu)
+
+# Runs a command under /usr/bin/time; prints "wall cpu peak-KiB".
+timed() {
+  /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >/dev/null
+  read -r wall user sys rss <"$work/time"
+  echo "$wall $(echo "$user + $sys" | bc -l) $rss"
+}
+
+declare -A wall cpu peak
+for n in ffmpeg $counts; do wall[$n]=999999; cpu[$n]=0; peak[$n]=0; done
 for _ in $(seq "$reps"); do
-  start=$(date +%s.%N)
-  /usr/bin/time -f %M -o "$work/rss" "$build/tavimo-cli" -o "$work/ours.mp3" "$work/source.mp4" >/dev/null
-  end=$(date +%s.%N)
-  ours=$(echo "$end - $start" | bc -l)
-  rss=$(cat "$work/rss")
-  start=$(date +%s.%N)
-  ffmpeg -nostdin -v error -y -i "$work/source.mp4" -vn -ar 44100 -c:a libmp3lame -b:a 128k \
-    -compression_level 2 -joint_stereo 0 "$work/theirs.mp3"
-  end=$(date +%s.%N)
-  theirs=$(echo "$end - $start" | bc -l)
-  best_ours=$(echo "if ($ours < $best_ours) $ours else $best_ours" | bc -l)
-  best_ffmpeg=$(echo "if ($theirs < $best_ffmpeg) $theirs else $best_ffmpeg" | bc -l)
-  [ "$rss" -gt "$peak" ] && peak=$rss
+  for n in ffmpeg $counts; do
+    if [ "$n" = ffmpeg ]; then
+      set -- $(timed ffmpeg -nostdin -v error -y -i "$work/source.mp4" -vn -ar 44100 \
+        -c:a libmp3lame -b:a 128k -compression_level 2 -joint_stereo 0 "$work/theirs.mp3")
+    else
+      set -- $(timed "$build/tavimo-cli" --threads "$n" -o "$work/ours-$n.mp3" "$work/source.mp4")
+    fi
+    if [ "$(echo "$1 < ${wall[$n]}" | bc -l)" = 1 ]; then wall[$n]=$1; cpu[$n]=$2; fi
+    [ "$3" -gt "${peak[$n]}" ] && peak[$n]=$3
+  done
 done
-printf 'tavimo-cli  %.2f s (best of %d), peak memory %d KiB\n' "$best_ours" "$reps" "$peak"
-printf 'ffmpeg      %.2f s (best of %d)\n' "$best_ffmpeg" "$reps"
-printf 'ratio       %.3f (target <= 1.15); memory target < 65536 KiB\n' \
-  "$(echo "$best_ours / $best_ffmpeg" | bc -l)"
+
+printf 'ffmpeg              %6.2f s, CPU %6.2f s (best of %d)\n' "${wall[ffmpeg]}" "${cpu[ffmpeg]}" "$reps"
+status=0
+for n in $counts; do
+  ratio=$(echo "${wall[$n]} / ${wall[ffmpeg]}" | bc -l)
+  printf 'tavimo-cli %2d thr.  %6.2f s, CPU %6.2f s, ratio %.3f, peak memory %d KiB\n' \
+    "$n" "${wall[$n]}" "${cpu[$n]}" "$ratio" "${peak[$n]}"
+  [ "${peak[$n]}" -lt 65536 ] || status=1
+done
+all=$(echo "${wall[$cores]} / ${wall[ffmpeg]}" | bc -l)
+printf 'all %d cores: ratio %.3f (target <= 0.6); memory target < 65536 KiB\n' "$cores" "$all"
+[ "$(echo "$all <= 0.6" | bc -l)" = 1 ] || status=1
+exit $status

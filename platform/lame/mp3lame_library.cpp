@@ -1,86 +1,14 @@
 #include "platform/lame/mp3lame_library.h"
 
+#include "platform/lame/parallel_stream.h"
+
 #include <lame/lame.h>
 
 #include <climits>
-#include <cstdarg>
+#include <system_error>
 
-namespace {
-
-// LAME prints warnings to stderr by default; the program reports failures through results.
-void quiet(const char*, va_list) {}
-
-// LAME's documented worst case for one call of `frames` samples per channel.
-std::uint32_t worstCaseBytes(std::uint32_t frames) {
-    return static_cast<std::uint32_t>((5ULL * frames + 3) / 4 + 7200);
-}
-
-bool configure(lame_global_flags* gf, const BE_CONFIG& config, int& channels) {
-    MPEG_mode mode;
-    switch (config.nMode) {
-    case BE_MP3_MODE_STEREO:
-        mode = STEREO;
-        break;
-    case BE_MP3_MODE_JSTEREO:
-        mode = JOINT_STEREO;
-        break;
-    case BE_MP3_MODE_MONO:
-        mode = MONO;
-        break;
-    default:
-        return false; // LAME has no dual-channel encoding
-    }
-    channels = mode == MONO ? 1 : 2;
-    if (config.dwSampleRate > INT_MAX || config.dwReSampleRate > INT_MAX ||
-        config.dwBitrate > INT_MAX || config.dwMaxBitrate > INT_MAX)
-        return false;
-    switch (config.nPreset) {
-    case 0:
-        break;
-    case 2:
-        lame_set_quality(gf, 2);
-        break;
-    default:
-        return false;
-    }
-
-    lame_set_errorf(gf, quiet);
-    lame_set_debugf(gf, quiet);
-    lame_set_msgf(gf, quiet);
-    lame_set_in_samplerate(gf, static_cast<int>(config.dwSampleRate));
-    lame_set_num_channels(gf, channels);
-    lame_set_out_samplerate(gf, static_cast<int>(config.dwReSampleRate));
-    lame_set_mode(gf, mode);
-    if (config.bEnableVBR) {
-        lame_set_VBR(gf, vbr_default);
-        lame_set_VBR_q(gf, config.nVBRQuality);
-        lame_set_VBR_min_bitrate_kbps(gf, static_cast<int>(config.dwBitrate));
-        lame_set_VBR_max_bitrate_kbps(gf, static_cast<int>(config.dwMaxBitrate));
-    } else {
-        lame_set_VBR(gf, vbr_off);
-        lame_set_brate(gf, static_cast<int>(config.dwBitrate));
-    }
-    lame_set_emphasis(gf, static_cast<int>(config.dwEmphasis));
-    lame_set_extension(gf, config.bPrivate ? 1 : 0);
-    lame_set_error_protection(gf, config.bCRC ? 1 : 0);
-    lame_set_copyright(gf, config.bCopyright ? 1 : 0);
-    lame_set_original(gf, config.bOriginal ? 1 : 0);
-    lame_set_bWriteVbrTag(gf, config.bWriteVBRHeader ? 1 : 0);
-    lame_set_disable_reservoir(gf, config.bNoRes ? 1 : 0);
-    lame_set_strict_ISO(gf, config.bStrictIso ? 1 : 0);
-    // The destination is the bare MP3 stream: no ID3 tag in front of or behind the frames.
-    lame_set_write_id3tag_automatic(gf, 0);
-    lame_set_findReplayGain(gf, 0);
-    return lame_init_params(gf) >= 0;
-}
-
-} // namespace
-
-void Mp3LameLibrary::LameCloser::operator()(lame_global_struct* gf) const {
-    lame_close(gf);
-}
-
-Mp3LameLibrary::Mp3LameLibrary() = default;
+Mp3LameLibrary::Mp3LameLibrary(unsigned threads_, const ChunkLayout& layout_)
+    : threads(threads_), layout(layout_) {}
 Mp3LameLibrary::~Mp3LameLibrary() = default;
 
 Mp3LameLibrary::Stream* Mp3LameLibrary::find(HBE_STREAM stream) {
@@ -99,7 +27,7 @@ BE_ERR Mp3LameLibrary::beInitStream(const BE_CONFIG* config, std::uint32_t* samp
     s.lame.reset(lame_init());
     if (!s.lame)
         return BE_ERR_NO_MORE_HANDLES;
-    if (!configure(s.lame.get(), *config, s.channels))
+    if (!configureLame(s.lame.get(), *config, s.channels))
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
 
     // One MP3 frame's worth of input: 1152 samples per channel for MPEG-1, 576 for MPEG-2/2.5.
@@ -107,7 +35,23 @@ BE_ERR Mp3LameLibrary::beInitStream(const BE_CONFIG* config, std::uint32_t* samp
     if (frameSize <= 0)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     const auto frames = static_cast<std::uint32_t>(frameSize);
-    s.bufferSize = worstCaseBytes(frames);
+    s.bufferSize = lameWorstCaseBytes(frames);
+
+    if (threads > 1) {
+        auto first = ChunkEncoder::open(*config);
+        if (!first)
+            return BE_ERR_NO_MORE_HANDLES;
+        if (ParallelStream::suits(*config, *first)) {
+            try {
+                s.parallel =
+                    std::make_unique<ParallelStream>(*config, std::move(first), threads, layout);
+            } catch (const std::system_error&) {
+                return BE_ERR_NO_MORE_HANDLES; // no threads to be had
+            }
+            s.lame.reset();
+            s.bufferSize = s.parallel->bufferSize();
+        }
+    }
 
     const HBE_STREAM handle = nextHandle++;
     streams.emplace(handle, std::move(s));
@@ -129,6 +73,8 @@ BE_ERR Mp3LameLibrary::beEncodeChunk(HBE_STREAM stream, std::uint32_t samples,
     *outputBytes = 0;
     if (frames == 0)
         return BE_ERR_SUCCESSFUL;
+    if (s->parallel)
+        return s->parallel->encode(frames * std::uint32_t(s->channels), pcm, output, outputBytes);
 
     // LAME checks every byte it emits against this size, so a call of more samples than the
     // stream asked for fails rather than overrunning `output`. It does not write to `pcm`.
@@ -154,6 +100,8 @@ BE_ERR Mp3LameLibrary::beDeinitStream(HBE_STREAM stream, std::uint8_t* output,
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     *outputBytes = 0;
     s->flushed = true;
+    if (s->parallel)
+        return s->parallel->finish(output, outputBytes);
     const int bytes = lame_encode_flush(s->lame.get(), output, static_cast<int>(s->bufferSize));
     if (bytes < 0)
         return BE_ERR_BUFFER_TOO_SMALL;
@@ -163,4 +111,11 @@ BE_ERR Mp3LameLibrary::beDeinitStream(HBE_STREAM stream, std::uint8_t* output,
 
 BE_ERR Mp3LameLibrary::beCloseStream(HBE_STREAM stream) {
     return streams.erase(stream) ? BE_ERR_SUCCESSFUL : BE_ERR_INVALID_HANDLE;
+}
+
+std::optional<ParallelStats> Mp3LameLibrary::parallelStats(HBE_STREAM stream) const {
+    const auto it = streams.find(stream);
+    if (it == streams.end() || !it->second.parallel)
+        return std::nullopt;
+    return it->second.parallel->stats();
 }

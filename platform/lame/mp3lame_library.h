@@ -1,11 +1,12 @@
 #pragma once
 
+#include "platform/lame/lame_config.h"
 #include "platform/lame/lame_enc.h"
+#include "platform/lame/parallel_stream.h"
 
 #include <map>
 #include <memory>
-
-struct lame_global_struct;
+#include <optional>
 
 // The stream interface over libmp3lame. Each stream owns one encoder context; handles are
 // looked up in a registry, so a stale or made-up handle gives BE_ERR_INVALID_HANDLE instead of
@@ -18,9 +19,14 @@ struct lame_global_struct;
 // (0 LAME's default quality, 2 LAME's quality 2), dwEmphasis, bPrivate, bCRC, bCopyright,
 // bOriginal, bWriteVBRHeader (Xing/Info frame), bNoRes, bStrictIso. LAME derives the MPEG version
 // from the output rate, so dwMpegVersion is not used. No ID3 tag is ever written.
+//
+// With more than one thread, a stream whose settings allow it (ParallelStream::suits) is
+// encoded by several encoders on that many worker threads and joined into one stream of the
+// same frames and headers. Its output buffer then holds what the workers may have completed
+// at once (see ParallelStream::bufferSize), up to the last frame in the flush.
 class Mp3LameLibrary final : public LameLibrary {
 public:
-    Mp3LameLibrary();
+    explicit Mp3LameLibrary(unsigned threads = 1, const ChunkLayout& layout = {});
     ~Mp3LameLibrary() override;
     Mp3LameLibrary(const Mp3LameLibrary&) = delete;
     Mp3LameLibrary& operator=(const Mp3LameLibrary&) = delete;
@@ -34,14 +40,13 @@ public:
                           std::uint32_t* outputBytes) override;
     BE_ERR beCloseStream(HBE_STREAM stream) override;
 
-private:
-    struct LameCloser {
-        void operator()(lame_global_struct* gf) const;
-    };
-    using LamePtr = std::unique_ptr<lame_global_struct, LameCloser>;
+    // What a stream on several threads has done so far; nothing for a stream on one.
+    std::optional<ParallelStats> parallelStats(HBE_STREAM stream) const;
 
+private:
     struct Stream {
         LamePtr lame;
+        std::unique_ptr<ParallelStream> parallel;
         int channels = 2;
         std::uint32_t bufferSize = 0;
         bool flushed = false;
@@ -49,6 +54,8 @@ private:
 
     Stream* find(HBE_STREAM stream);
 
+    const unsigned threads;
+    const ChunkLayout layout;
     std::map<HBE_STREAM, Stream> streams;
     HBE_STREAM nextHandle = 1;
 };

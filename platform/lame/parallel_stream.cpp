@@ -1,0 +1,442 @@
+#include "platform/lame/parallel_stream.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numeric>
+
+namespace {
+
+// Frames an encoder is fed past its overlap: LAME completes a frame once it has one more frame
+// and 224 samples of input, and hands the frame's header out once later main data has passed it.
+constexpr std::int64_t LookAheadFrames = 2;
+// Frames an encoder that has to go on is fed at a time.
+constexpr std::int64_t ExtensionFrames = 4;
+// Input is kept, and fed to an encoder, in cells of about this many frames.
+constexpr std::int64_t CellFrames = 8;
+// The longest warm-up worth a second encoder.
+constexpr unsigned MaxWarmUpFrames = 96;
+// Chunks are this many times the warm-up at least, so that it costs little.
+constexpr std::int64_t ChunksPerWarmUp = 8;
+// Input that may wait for encoding, across all chunks in flight, when the chunk length is chosen.
+constexpr std::int64_t BacklogBudgetBytes = std::int64_t{24} << 20;
+// One call takes at most this many frames' worth of samples.
+constexpr std::uint32_t CallFrames = 8;
+// Frames the packer may hold back, and the flush's last frames, with room to spare.
+constexpr std::int64_t HeldFrames = 48;
+
+// The fewest frames after which an encoder started afresh is on the grid of one that ran from
+// the start: its frames begin at a whole input sample, with LAME's resampler in the same phase.
+std::int64_t stepFrames(std::int64_t frameSize, std::int64_t inputRate, std::int64_t outputRate) {
+    return outputRate / std::gcd(outputRate, frameSize * inputRate);
+}
+
+std::int64_t roundUp(std::int64_t value, std::int64_t step) {
+    return (value + step - 1) / step * step;
+}
+
+} // namespace
+
+struct ParallelStream::Encoder {
+    unsigned chunk = 0;
+    std::int64_t fed = 0;        // input sample frames handed to LAME, from the stream's start
+    std::int64_t target = 0;     // fed up to here, then the encoder waits
+    std::int64_t frontFrame = 0; // stream frame number of frames.front()
+    std::int64_t keepFrom = 0;   // frames before this one are the pre-roll
+    std::deque<Layer3Frame> frames;
+    std::unique_ptr<ChunkEncoder> lame; // used only by the worker that has the encoder busy
+    bool busy = false;
+    bool flushWanted = false;
+    bool flushed = false;
+};
+
+ParallelStream::ParallelStream(const BE_CONFIG& config_, std::unique_ptr<ChunkEncoder> first,
+                               unsigned threads, const ChunkLayout& layout, Opener open_)
+    : config(config_), open(std::move(open_)), channels(first->channels()),
+      frameSize(first->frameSize()), inputRate(first->inputRate()),
+      outputRate(first->outputRate()) {
+    threads = std::max(threads, 1u);
+    const std::int64_t step = stepFrames(frameSize, inputRate, outputRate);
+    const std::int64_t frameBytes = inputAt(1) * channels * 2;
+    std::int64_t chunk = layout.chunkFrames;
+    if (chunk == 0)
+        chunk = std::clamp<std::int64_t>(BacklogBudgetBytes / frameBytes / threads, 96, 768);
+    const unsigned preroll = layout.prerollFrames ? layout.prerollFrames : warmUpFrames(*first);
+    prerollFrames = roundUp(preroll, step);
+    if (layout.chunkFrames == 0)
+        chunk = std::max(chunk, ChunksPerWarmUp * prerollFrames);
+    chunkFrames = roundUp(std::max(chunk, prerollFrames + 1), step);
+    overlapFrames = layout.overlapFrames;
+    const std::int64_t cellFrames = roundUp(CellFrames, step);
+    cellSamples = inputAt(cellFrames);
+    // Encoders run in the earliest chunks first: while one chunk is joined, the others in flight
+    // need their input. Many threads get more chunks in flight only as far as the budget goes.
+    const auto inFlight = std::int64_t(std::min<std::int64_t>(
+        threads, std::max<std::int64_t>(2, BacklogBudgetBytes / (chunkFrames * frameBytes))));
+    const std::int64_t backlogFrames =
+        inFlight * chunkFrames + prerollFrames + overlapFrames + LookAheadFrames + cellFrames;
+    backlogLimit = inputAt(backlogFrames);
+    // Every frame joined in one call has its input in the backlog, or came with the call.
+    const std::int64_t frameLimit = backlogFrames + CallFrames * inputRate / outputRate + 1;
+    outputLimit =
+        std::max(lameWorstCaseBytes(std::uint32_t(frameSize)),
+                 std::uint32_t((frameLimit + HeldFrames) * std::int64_t(first->frameBytesLimit())));
+
+    auto encoder = std::make_shared<Encoder>();
+    encoder->target = inputAt(chunkFrames + overlapFrames + LookAheadFrames);
+    encoder->lame = std::move(first);
+    encoders.emplace(0u, encoder);
+    current = encoder;
+    statistics.chunkFrames = unsigned(chunkFrames);
+    statistics.prerollFrames = unsigned(prerollFrames);
+
+    try {
+        for (std::int64_t i = 0; i < inFlight; ++i)
+            workers.emplace_back([this] { work(); });
+    } catch (...) {
+        {
+            const std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        workWanted.notify_all();
+        for (std::thread& worker : workers)
+            worker.join();
+        throw;
+    }
+}
+
+ParallelStream::~ParallelStream() {
+    {
+        const std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    workWanted.notify_all();
+    for (std::thread& worker : workers)
+        worker.join();
+}
+
+bool ParallelStream::suits(const BE_CONFIG& config, const ChunkEncoder& encoder) {
+    if (config.bEnableVBR || config.bCRC || config.bWriteVBRHeader || encoder.frameSize() <= 0 ||
+        encoder.inputRate() <= 0 || encoder.outputRate() <= 0)
+        return false;
+    return stepFrames(encoder.frameSize(), encoder.inputRate(), encoder.outputRate()) <= 5 &&
+           warmUpFrames(encoder) <= MaxWarmUpFrames;
+}
+
+// The slowest part of an encoder's state is its bit reservoir: LAME saves a tenth of the mean
+// frame towards it while it is not full. Measured at every output rate, a fresh encoder's frames
+// sound as one that ran from the start once it has had seven tenths of the time to fill the
+// reservoir, and 16 frames at least. At 8 kbit/s and 16 to 24 kHz that is too long.
+unsigned ParallelStream::warmUpFrames(const ChunkEncoder& encoder) {
+    const double reservoirBits = encoder.mpeg1() ? 4088 : 2040;
+    const double meanBits = 8.0 * (encoder.frameBytesLimit() - 1 - encoder.headBytes());
+    if (meanBits <= 0)
+        return MaxWarmUpFrames + 1;
+    return std::max(16u, unsigned(std::ceil(0.7 * reservoirBits / (0.1 * meanBits))));
+}
+
+std::uint32_t ParallelStream::samplesLimit() const {
+    return CallFrames * std::uint32_t(frameSize) * std::uint32_t(channels);
+}
+
+std::int64_t ParallelStream::inputAt(std::int64_t frame) const {
+    return (frame * frameSize * inputRate + outputRate - 1) / outputRate;
+}
+
+BE_ERR ParallelStream::encode(std::uint32_t samples, const std::int16_t* pcm, std::uint8_t* output,
+                              std::uint32_t* outputBytes) {
+    std::unique_lock lock(mutex);
+    *outputBytes = 0;
+    try {
+        return encodeLocked(lock, samples, pcm, output, outputBytes);
+    } catch (const std::bad_alloc&) {
+        failure = BE_ERR_NO_MORE_HANDLES;
+        return failure;
+    }
+}
+
+BE_ERR ParallelStream::encodeLocked(std::unique_lock<std::mutex>& lock, std::uint32_t samples,
+                                    const std::int16_t* pcm, std::uint8_t* output,
+                                    std::uint32_t* outputBytes) {
+    if (failure != BE_ERR_SUCCESSFUL)
+        return failure;
+    if (ended || samples > samplesLimit())
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+
+    const std::int64_t frames = samples / std::uint32_t(channels);
+    for (std::int64_t copied = 0; copied < frames;) {
+        const std::int64_t cell = received / cellSamples;
+        if (cells.empty())
+            firstCell = cell;
+        while (cell - firstCell >= std::int64_t(cells.size()))
+            cells.push_back(std::make_shared<Cell>(std::size_t(cellSamples * channels)));
+        const std::int64_t within = received % cellSamples;
+        const std::int64_t count = std::min(frames - copied, cellSamples - within);
+        std::memcpy(cells[std::size_t(cell - firstCell)]->data() + within * channels,
+                    pcm + copied * channels, std::size_t(count * channels) * sizeof(std::int16_t));
+        copied += count;
+        received += count;
+    }
+    addEncoders();
+    workWanted.notify_all();
+
+    join();
+    // Too much input waiting: wait for the workers, whose cells are short, so this is brief.
+    while (failure == BE_ERR_SUCCESSFUL && received - inputAt(nextFrame) > backlogLimit &&
+           anyWork()) {
+        progress.wait(lock);
+        join();
+    }
+    releaseInput();
+    if (failure != BE_ERR_SUCCESSFUL)
+        return failure;
+    return handOut(output, outputBytes, false);
+}
+
+BE_ERR ParallelStream::finish(std::uint8_t* output, std::uint32_t* outputBytes) {
+    std::unique_lock lock(mutex);
+    *outputBytes = 0;
+    try {
+        return finishLocked(lock, output, outputBytes);
+    } catch (const std::bad_alloc&) {
+        failure = BE_ERR_NO_MORE_HANDLES;
+        return failure;
+    }
+}
+
+BE_ERR ParallelStream::finishLocked(std::unique_lock<std::mutex>& lock, std::uint8_t* output,
+                                    std::uint32_t* outputBytes) {
+    if (failure != BE_ERR_SUCCESSFUL)
+        return failure;
+    if (ended)
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    ended = true;
+
+    // The last chunk whose encoder may take over is one whose predecessor had its whole
+    // overlap; the stream ends with it, or with the current encoder if that is later.
+    unsigned last = current->chunk;
+    for (const auto& [chunk, encoder] : encoders) {
+        if (inputAt(chunk * chunkFrames + overlapFrames + LookAheadFrames) <= received)
+            last = std::max(last, chunk);
+    }
+    encoders.erase(encoders.upper_bound(last), encoders.end());
+    for (auto& [chunk, encoder] : encoders)
+        encoder->target = std::min(encoder->target, received);
+    Encoder& ending = *encoders.at(last);
+    ending.target = received;
+    ending.flushWanted = true;
+    workWanted.notify_all();
+
+    for (;;) {
+        join();
+        if (done || failure != BE_ERR_SUCCESSFUL)
+            break;
+        if (!anyWork()) { // nothing left that could complete the stream
+            failure = BE_ERR_INVALID_FORMAT;
+            break;
+        }
+        progress.wait(lock);
+    }
+    if (failure != BE_ERR_SUCCESSFUL)
+        return failure;
+    return handOut(output, outputBytes, true);
+}
+
+ParallelStats ParallelStream::stats() const {
+    const std::lock_guard lock(mutex);
+    return statistics;
+}
+
+void ParallelStream::addEncoders() {
+    while (!ended) {
+        const std::int64_t firstFrame = std::int64_t(nextChunk) * chunkFrames - prerollFrames;
+        const std::int64_t start = inputAt(firstFrame);
+        if (received < start)
+            return;
+        auto encoder = std::make_shared<Encoder>();
+        encoder->chunk = nextChunk;
+        encoder->fed = start;
+        encoder->target = inputAt((nextChunk + 1) * chunkFrames + overlapFrames + LookAheadFrames);
+        encoder->frontFrame = firstFrame;
+        encoder->keepFrom = std::int64_t(nextChunk) * chunkFrames;
+        encoders.emplace(nextChunk++, std::move(encoder));
+    }
+}
+
+// The encoder the next worker should feed, the earliest chunk first, so that the joining goes
+// on; its input up to `end`, or its flush. The input is fed cell by cell, up to the target, and
+// only once all of it has arrived: where LAME's input is cut never depends on timing.
+std::shared_ptr<ParallelStream::Encoder> ParallelStream::runnable(std::int64_t& end,
+                                                                  bool& flush) const {
+    for (const auto& [chunk, encoder] : encoders) {
+        if (encoder->busy || encoder->flushed)
+            continue;
+        std::int64_t stop =
+            std::min(encoder->target, (encoder->fed / cellSamples + 1) * cellSamples);
+        if (ended)
+            stop = std::min(stop, received);
+        if (encoder->fed < stop && stop <= received) {
+            end = stop;
+            flush = false;
+            return encoder;
+        }
+        if (ended && encoder->flushWanted && encoder->fed >= received) {
+            end = encoder->fed;
+            flush = true;
+            return encoder;
+        }
+    }
+    return nullptr;
+}
+
+bool ParallelStream::anyWork() const {
+    std::int64_t end = 0;
+    bool flush = false;
+    return busyWorkers > 0 || runnable(end, flush);
+}
+
+void ParallelStream::work() {
+    std::unique_lock lock(mutex);
+    while (!stopping) {
+        std::int64_t end = 0;
+        bool flush = false;
+        std::shared_ptr<Encoder> encoder =
+            failure == BE_ERR_SUCCESSFUL ? runnable(end, flush) : nullptr;
+        if (!encoder) {
+            workWanted.wait(lock);
+            continue;
+        }
+        encoder->busy = true;
+        ++busyWorkers;
+        const std::int64_t from = encoder->fed;
+        std::shared_ptr<Cell> cell;
+        if (!flush)
+            cell = cells[std::size_t(from / cellSamples - firstCell)];
+        lock.unlock();
+
+        std::vector<Layer3Frame> made;
+        BE_ERR result = BE_ERR_SUCCESSFUL;
+        try {
+            if (!encoder->lame)
+                encoder->lame = open(config);
+            if (!encoder->lame)
+                result = BE_ERR_NO_MORE_HANDLES;
+            else if (!(flush ? encoder->lame->flush(made)
+                             : encoder->lame->encode(cell->data() + (from % cellSamples) * channels,
+                                                     std::uint32_t(end - from), made)))
+                result = BE_ERR_INVALID_FORMAT;
+        } catch (const std::bad_alloc&) {
+            result = BE_ERR_NO_MORE_HANDLES;
+        }
+
+        lock.lock();
+        encoder->busy = false;
+        --busyWorkers;
+        try {
+            if (result == BE_ERR_SUCCESSFUL)
+                keep(*encoder, made, end, flush);
+        } catch (const std::bad_alloc&) {
+            result = BE_ERR_NO_MORE_HANDLES;
+        }
+        if (result != BE_ERR_SUCCESSFUL && failure == BE_ERR_SUCCESSFUL)
+            failure = result;
+        progress.notify_all();
+        workWanted.notify_one(); // the encoder let go may be another worker's next
+    }
+}
+
+// What a worker's slice made, the pre-roll dropped.
+void ParallelStream::keep(Encoder& encoder, std::vector<Layer3Frame>& made, std::int64_t end,
+                          bool flush) {
+    encoder.fed = end;
+    encoder.flushed = encoder.flushed || flush;
+    statistics.framesEncoded += made.size();
+    for (Layer3Frame& frame : made) {
+        if (encoder.frames.empty() && encoder.frontFrame < encoder.keepFrom)
+            ++encoder.frontFrame;
+        else
+            encoder.frames.push_back(std::move(frame));
+    }
+}
+
+// Writes frames in order for as long as the encoders have them.
+void ParallelStream::join() {
+    while (failure == BE_ERR_SUCCESSFUL && !done) {
+        Encoder& now = *current;
+        const auto chunk = unsigned(nextFrame / chunkFrames);
+        std::shared_ptr<Encoder> next;
+        if (chunk > now.chunk) {
+            // Encoders whose whole chunk the current one has covered are of no more use.
+            encoders.erase(encoders.upper_bound(now.chunk), encoders.lower_bound(chunk));
+            if (const auto it = encoders.find(chunk); it != encoders.end())
+                next = it->second;
+        }
+        if (next) {
+            while (!next->frames.empty() && next->frontFrame < nextFrame) {
+                next->frames.pop_front();
+                ++next->frontFrame;
+            }
+            if (next->frames.empty()) {
+                if (!next->flushed)
+                    return; // the switch is decided on this frame, so wait for it
+            } else if (packer.fits(next->frames.front())) {
+                encoders.erase(now.chunk);
+                current = next;
+                statistics.switches.push_back(nextFrame);
+                continue;
+            }
+        }
+        if (now.frames.empty()) {
+            if (now.flushed) {
+                done = true;
+                packer.take(ready, true);
+            } else if (!now.busy && now.fed >= now.target) {
+                extend(now);
+            }
+            return;
+        }
+        if (now.frontFrame != nextFrame || !packer.append(now.frames.front())) {
+            failure = BE_ERR_INVALID_FORMAT;
+            return;
+        }
+        now.frames.pop_front();
+        ++now.frontFrame;
+        ++nextFrame;
+        ++statistics.framesWritten;
+        packer.take(ready);
+    }
+}
+
+// The current encoder has written all it was fed and the next cannot take over yet: it goes on
+// over more of the input, or, at the end of the input, flushes.
+void ParallelStream::extend(Encoder& encoder) {
+    if (ended && encoder.target >= received) {
+        encoder.flushWanted = true;
+    } else {
+        encoder.target += inputAt(ExtensionFrames);
+        if (ended)
+            encoder.target = std::min(encoder.target, received);
+    }
+    workWanted.notify_all();
+}
+
+void ParallelStream::releaseInput() {
+    std::int64_t needed =
+        ended ? received : inputAt(std::int64_t(nextChunk) * chunkFrames - prerollFrames);
+    for (const auto& [chunk, encoder] : encoders)
+        needed = std::min(needed, encoder->fed);
+    while (!cells.empty() && (firstCell + 1) * cellSamples <= needed) {
+        cells.pop_front();
+        ++firstCell;
+    }
+}
+
+BE_ERR ParallelStream::handOut(std::uint8_t* output, std::uint32_t* outputBytes, bool everything) {
+    if (everything && ready.size() > outputLimit)
+        return BE_ERR_BUFFER_TOO_SMALL;
+    const std::size_t bytes = std::min<std::size_t>(ready.size(), outputLimit);
+    std::copy_n(ready.begin(), bytes, output);
+    ready.erase(ready.begin(), ready.begin() + std::ptrdiff_t(bytes));
+    *outputBytes = std::uint32_t(bytes);
+    return BE_ERR_SUCCESSFUL;
+}

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "platform/lame/chunk_encoder.h"
+#include "platform/lame/lame_enc.h"
+#include "platform/lame/main_data_packer.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// How a parallel stream cuts its input, counted in frames of the output.
+struct ChunkLayout {
+    unsigned chunkFrames = 0;   // each encoder's share; 0 chooses it from the thread count
+    unsigned prerollFrames = 0; // encoded before the chunk and dropped, to warm the encoder up;
+                                // 0 chooses it from the bit rate (warmUpFrames)
+    unsigned overlapFrames = 2; // encoded past the chunk at first, where the next may take over
+};
+
+// What a parallel stream has done so far.
+struct ParallelStats {
+    std::uint64_t framesEncoded = 0; // by all encoders, dropped frames included
+    std::uint64_t framesWritten = 0;
+    std::vector<std::int64_t> switches; // frames at which the next encoder took over
+    unsigned chunkFrames = 0;
+    unsigned prerollFrames = 0;
+};
+
+// One MP3 stream encoded by several LAME encoders on worker threads. The input is cut into
+// chunks on the frame grid of a single encoder; each chunk's encoder starts a few frames
+// early, so that its filter bank and psychoacoustic model are warm at the seam, and the frames
+// are joined in order with their main data repacked (MainDataPacker). The next encoder takes
+// over at the first frame where its main data fits the reservoir the joined stream offers and
+// its window shapes meet the previous frame's; until then the previous encoder goes on.
+//
+// The calls come from one thread. Output is handed out as it is joined; while too much input
+// waits, encode() waits for the workers. Where the input is cut depends on sample positions
+// only, so the bytes are the same in every run.
+class ParallelStream {
+public:
+    // Makes the encoders of the later chunks, on the worker threads; nothing when it fails.
+    using Opener = std::function<std::unique_ptr<ChunkEncoder>(const BE_CONFIG&)>;
+
+    // `first` is an encoder LAME accepted `config` for; it encodes the first chunk.
+    ParallelStream(const BE_CONFIG& config, std::unique_ptr<ChunkEncoder> first, unsigned threads,
+                   const ChunkLayout& layout, Opener open = ChunkEncoder::open);
+    // Stops the workers; queued work is dropped.
+    ~ParallelStream();
+    ParallelStream(const ParallelStream&) = delete;
+    ParallelStream& operator=(const ParallelStream&) = delete;
+
+    // Whether a stream of these settings can be cut: constant bit rate, no CRC, no Xing/Info
+    // frame, rates at which encoders started afresh stay on one encoder's frame grid, and a
+    // bit rate at which they warm up soon enough (warmUpFrames).
+    static bool suits(const BE_CONFIG& config, const ChunkEncoder& encoder);
+    // Frames a fresh encoder needs before it encodes as one that ran from the start would.
+    static unsigned warmUpFrames(const ChunkEncoder& encoder);
+
+    // The most bytes one call hands out, the last (finish) included.
+    std::uint32_t bufferSize() const { return outputLimit; }
+    // The most samples (both channels counted) one call of encode() takes.
+    std::uint32_t samplesLimit() const;
+
+    BE_ERR encode(std::uint32_t samples, const std::int16_t* pcm, std::uint8_t* output,
+                  std::uint32_t* outputBytes);
+    // Ends the input and hands out every byte still to come.
+    BE_ERR finish(std::uint8_t* output, std::uint32_t* outputBytes);
+
+    ParallelStats stats() const;
+
+private:
+    struct Encoder;
+    using Cell = std::vector<std::int16_t>;
+
+    BE_ERR encodeLocked(std::unique_lock<std::mutex>& lock, std::uint32_t samples,
+                        const std::int16_t* pcm, std::uint8_t* output, std::uint32_t* outputBytes);
+    BE_ERR finishLocked(std::unique_lock<std::mutex>& lock, std::uint8_t* output,
+                        std::uint32_t* outputBytes);
+    std::int64_t inputAt(std::int64_t frame) const;
+    void addEncoders();
+    void work();
+    std::shared_ptr<Encoder> runnable(std::int64_t& end, bool& flush) const;
+    bool anyWork() const;
+    void keep(Encoder& encoder, std::vector<Layer3Frame>& made, std::int64_t end, bool flush);
+    void join();
+    void extend(Encoder& encoder);
+    void releaseInput();
+    BE_ERR handOut(std::uint8_t* output, std::uint32_t* outputBytes, bool everything);
+
+    const BE_CONFIG config;
+    const Opener open;
+    const int channels;
+    const int frameSize;
+    const std::int64_t inputRate;
+    const std::int64_t outputRate;
+    std::int64_t chunkFrames = 0;
+    std::int64_t prerollFrames = 0;
+    std::int64_t overlapFrames = 0;
+    std::int64_t cellSamples = 0;  // input is kept and fed in cells of this many sample frames
+    std::int64_t backlogLimit = 0; // sample frames that may wait for encoding
+    std::uint32_t outputLimit = 0;
+
+    mutable std::mutex mutex;
+    std::condition_variable workWanted;
+    std::condition_variable progress;
+    std::vector<std::thread> workers;
+
+    // Guarded by `mutex`.
+    std::deque<std::shared_ptr<Cell>> cells;
+    std::int64_t firstCell = 0;
+    std::int64_t received = 0; // sample frames
+    bool ended = false;
+    std::map<unsigned, std::shared_ptr<Encoder>> encoders; // by chunk
+    unsigned nextChunk = 1;
+    std::shared_ptr<Encoder> current;
+    std::int64_t nextFrame = 0; // to be written
+    MainDataPacker packer;
+    std::vector<std::uint8_t> ready;
+    bool done = false;
+    bool stopping = false;
+    int busyWorkers = 0;
+    BE_ERR failure = BE_ERR_SUCCESSFUL;
+    ParallelStats statistics;
+};
