@@ -13,7 +13,7 @@ struct CliOptions {
     int sampleRate = kDefaultSampleRate;
     int bitRate = kDefaultBitRate;
     bool internalDecoder = true;
-    bool quiet = false; // no log lines on standard output
+    bool quiet = false;                  // no log lines on standard output
     unsigned threads = availableCores(); // MP3 encoder threads
 };
 

@@ -172,6 +172,18 @@ void ConversionJob::convertToMp3(const ConversionSettings& settings, Destination
                         .arg(settings.bitRate));
     }
 
+    // LAME quietly takes another bit rate where the chosen one does not exist at the chosen
+    // rate; the first frame tells what the file really gets.
+    stream.onFirstFrame = [this, &settings](const Mp3FrameHeader& frame) {
+        if (frame.bitRate != settings.bitRate || frame.sampleRate != settings.sampleRate)
+            host.AddProgressLine(QStringLiteral("Hinweis: %1 kBit/Sekunde bei %2 Hz sind nicht "
+                                                "möglich - die MP3-Datei erhält %3 kBit/Sekunde "
+                                                "bei %4 Hz.")
+                                     .arg(settings.bitRate)
+                                     .arg(settings.sampleRate)
+                                     .arg(frame.bitRate)
+                                     .arg(frame.sampleRate));
+    };
     estimateLengths(settings.sources);
     try {
         encodeSources(settings, stream);

@@ -121,4 +121,10 @@ void EncoderStream::writeOutput(std::uint32_t bytes) {
         closeStream();
         throw;
     }
+    if (!firstWritten) {
+        firstWritten = true;
+        const auto header = parseMp3FrameHeader(Mp3Buffer.get(), bytes);
+        if (header && onFirstFrame)
+            onFirstFrame(*header);
+    }
 }

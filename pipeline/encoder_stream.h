@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/lame/lame_enc.h"
+#include "platform/lame/mp3_frame_header.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class OutputFile;
@@ -25,6 +27,10 @@ public:
     // Raises "Echec à la sortie" when the flush fails.
     void FinishEncoderStream();
 
+    // Told the header of the stream's first frame when it is written: the bit rate and sample
+    // rate the encoder really uses.
+    std::function<void(const Mp3FrameHeader&)> onFirstFrame;
+
     HBE_STREAM EncoderHandle = 0;
     std::uint32_t SamplesPerChunk = 0;
     std::uint32_t Mp3BufferSize = 0;
@@ -37,4 +43,5 @@ private:
     LameLibrary& lame;
     OutputFile& destination;
     bool open = false;
+    bool firstWritten = false;
 };

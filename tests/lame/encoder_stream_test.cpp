@@ -2,6 +2,7 @@
 #include "fakes/fake_lame.h"
 #include "pipeline/encoder_stream.h"
 #include "pipeline/output_file.h"
+#include "platform/lame/mp3lame_library.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -138,6 +139,35 @@ TEST(EncoderStream, Runs) {
             EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(produced.data()), c.bytes),
                       f.readAll());
         }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// LAME takes another bit rate where the chosen one does not exist at the chosen rate; the first
+// frame written tells the stream's owner which one the file gets.
+TEST(EncoderStream, TellsTheFirstFramesBitRateAndSampleRate) {
+    const struct {
+        std::uint32_t rate, bitRate;
+        int gotBitRate;
+    } cases[] = {{44100, 128, 128}, {48000, 8, 32}, {11025, 160, 64}, {44100, 144, 128}};
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        Mp3LameLibrary lame;
+        OutputFile file;
+        ASSERT_TRUE(file.create(dir.filePath("out.mp3")));
+        EncoderStream stream(lame, file);
+        std::vector<Mp3FrameHeader> told;
+        stream.onFirstFrame = [&](const Mp3FrameHeader& header) { told.push_back(header); };
+        ASSERT_TRUE(stream.InitEncoderStream(c.rate, c.bitRate));
+        const std::vector<std::int16_t> silence(2 * 44100, 0);
+        stream.EncodeChunk(silence.data(), static_cast<std::uint32_t>(silence.size() * 2));
+        stream.FinishEncoderStream();
+        ASSERT_EQ(told.size(), 1u) << c.rate << "/" << c.bitRate;
+        EXPECT_EQ(told[0].bitRate, c.gotBitRate) << c.rate << "/" << c.bitRate;
+        EXPECT_EQ(told[0].sampleRate, static_cast<int>(c.rate));
     }
 }
 
