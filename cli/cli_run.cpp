@@ -4,6 +4,7 @@
 #include "cli/console_host.h"
 #include "cli/stop_signals.h"
 #include "common/error_text.h"
+#include "common/file_names.h"
 #include "pipeline/conversion_job.h"
 #include "pipeline/mcl_translations.h"
 #include "pipeline/progress_text.h"
@@ -13,8 +14,9 @@
 
 namespace {
 
+// File names go out as the bytes they are, valid UTF-8 or not.
 void printLine(std::ostream& err, const QString& text) {
-    err << text.toStdString() << '\n' << std::flush;
+    err << encodeFileName(text).toStdString() << '\n' << std::flush;
 }
 
 // What standard error says of a run beyond the log lines: the sources that did not go in whole,

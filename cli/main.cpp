@@ -1,6 +1,7 @@
 // tavimo-cli: the window's conversion on the command line, without a display.
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "common/file_names.h"
 #include "pipeline/conversion_job.h"
 #include "platform/lame/mp3lame_library.h"
 #include "platform/mcl/ffmpeg_mcl.h"
@@ -15,7 +16,10 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tavimo"));
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    // Taken as bytes: a source name need not be valid UTF-8 to name a file.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << decodeFileName(argv[i]);
     FfmpegMcl mcl;
     Mp3LameLibrary lame(parseCliArguments(arguments).options.threads);
     SwrAcmLibrary acm;

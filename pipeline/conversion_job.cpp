@@ -2,18 +2,14 @@
 
 #include "common/duration_text.h"
 #include "common/exception.h"
+#include "common/file_names.h"
 #include "pipeline/destination_file.h"
 #include "platform/mcl/source_interrupt.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <numeric>
 
-#ifdef Q_OS_UNIX
 #include <sys/stat.h>
-#endif
 
 bool isWavDestination(const QString& destination) {
     const qsizetype dot = destination.lastIndexOf(u'.');
@@ -32,26 +28,15 @@ bool isWavDestination(const QString& destination) {
 }
 
 bool destinationIsSource(const QString& destination, const QStringList& sources) {
-    const QFileInfo target(destination);
-    if (!target.exists())
+    // One file has one device and inode, whatever path, link or hard link names it.
+    struct stat target {};
+    if (::stat(encodeFileName(destination).constData(), &target) != 0)
         return false;
-#ifdef Q_OS_UNIX
-    struct stat targetStat {};
-    const bool haveInode = ::stat(QFile::encodeName(destination).constData(), &targetStat) == 0;
-#endif
     for (const QString& source : sources) {
-        const QFileInfo info(source);
-        if (!info.exists())
-            continue;
-        if (info.canonicalFilePath() == target.canonicalFilePath())
+        struct stat other {};
+        if (::stat(encodeFileName(source).constData(), &other) == 0 &&
+            other.st_dev == target.st_dev && other.st_ino == target.st_ino)
             return true;
-#ifdef Q_OS_UNIX
-        // Hard links are one file under two names.
-        struct stat sourceStat {};
-        if (haveInode && ::stat(QFile::encodeName(source).constData(), &sourceStat) == 0 &&
-            sourceStat.st_dev == targetStat.st_dev && sourceStat.st_ino == targetStat.st_ino)
-            return true;
-#endif
     }
     return false;
 }
@@ -132,7 +117,7 @@ void ConversionJob::estimateLengths(const QStringList& sources) {
     doneBefore = 0;
     std::vector<double> known;
     for (const QString& source : sources) {
-        lengths.push_back(libs.mcl.MclSourceSeconds(QFile::encodeName(source).constData()));
+        lengths.push_back(libs.mcl.MclSourceSeconds(encodeFileName(source).constData()));
         if (lengths.back() >= 0)
             known.push_back(lengths.back());
     }

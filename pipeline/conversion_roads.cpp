@@ -3,6 +3,7 @@
 #include "common/cp1252.h"
 #include "common/error_text.h"
 #include "common/exception.h"
+#include "common/file_names.h"
 #include "pipeline/conversion_job.h"
 #include "pipeline/destination_file.h"
 #include "pipeline/encoder_stream.h"
@@ -19,7 +20,7 @@ namespace {
 constexpr std::int32_t kReadBlock = 100000;
 
 QByteArray fileName8(const QString& path) {
-    return QFile::encodeName(path);
+    return encodeFileName(path);
 }
 
 QString errorText(MclLibrary& mcl) {

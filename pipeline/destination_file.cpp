@@ -1,12 +1,13 @@
 #include "pipeline/destination_file.h"
 
 #include "common/error_text.h"
+#include "common/file_names.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QDir>
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,11 +20,17 @@ constexpr int kKeptNameLength = 60;
 } // namespace
 
 DestinationFile::DestinationFile(const QString& destination) {
-    const QFileInfo info(destination);
+    target =
+        QDir::isAbsolutePath(destination) ? destination : QDir::currentPath() + u'/' + destination;
     // A link is kept as a link: the file it points to is the one replaced.
-    target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
     struct stat st {};
-    if (::stat(QFile::encodeName(target).constData(), &st) != 0)
+    if (::lstat(encodeFileName(target).constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* resolved = ::realpath(encodeFileName(target).constData(), nullptr)) {
+            target = decodeFileName(resolved);
+            std::free(resolved);
+        }
+    }
+    if (::stat(encodeFileName(target).constData(), &st) != 0)
         return;
     existed = true;
     direct = !S_ISREG(st.st_mode);
@@ -32,7 +39,7 @@ DestinationFile::DestinationFile(const QString& destination) {
     mode = st.st_mode & 07777;
     // A file without any write permission is not the user's to replace, even for root.
     readOnly = !direct && ((st.st_mode & 0222) == 0 ||
-                           ::access(QFile::encodeName(target).constData(), W_OK) != 0);
+                           ::access(encodeFileName(target).constData(), W_OK) != 0);
 }
 
 DestinationFile::~DestinationFile() {
@@ -49,16 +56,16 @@ QString DestinationFile::refusal() const {
 bool DestinationFile::prepare() {
     if (direct || reserved)
         return true;
-    const QFileInfo info(target);
-    const QString stem =
-        QStringLiteral(".") + info.fileName().left(kKeptNameLength) + QStringLiteral(".tavimo-");
+    const qsizetype slash = target.lastIndexOf(u'/');
+    const QString stem = QStringLiteral(".") + target.mid(slash + 1).left(kKeptNameLength) +
+                         QStringLiteral(".tavimo-");
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name = info.absolutePath() + u'/' + stem +
+        const QString name = target.left(slash) + u'/' + stem +
                              QString::number(QRandomGenerator::global()->generate(), 36) +
                              QStringLiteral(".part");
         writing = name;
-        const int fd = ::open(QFile::encodeName(name).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd =
+            ::open(encodeFileName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);
             reserved = true;
@@ -78,11 +85,11 @@ QString DestinationFile::commit() {
         return {};
     if (!reserved)
         return systemErrorText(lastError ? lastError : ENOENT);
-    const QByteArray from = QFile::encodeName(writing);
+    const QByteArray from = encodeFileName(writing);
     // The new file keeps the permissions the user gave the old one.
     if (existed)
         ::chmod(from.constData(), mode);
-    if (::rename(from.constData(), QFile::encodeName(target).constData()) != 0) {
+    if (::rename(from.constData(), encodeFileName(target).constData()) != 0) {
         const int error = errno;
         discard();
         return systemErrorText(error);
@@ -94,6 +101,6 @@ QString DestinationFile::commit() {
 void DestinationFile::discard() {
     if (!reserved)
         return;
-    QFile::remove(writing);
+    ::unlink(encodeFileName(writing).constData());
     reserved = false;
 }

@@ -2,8 +2,7 @@
 
 #include "common/error_text.h"
 #include "common/exception.h"
-
-#include <QFile>
+#include "common/file_names.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -27,7 +26,7 @@ OutputFile::~OutputFile() {
 bool OutputFile::create(const QString& fileName) {
     if (fd >= 0)
         ::close(std::exchange(fd, -1));
-    fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+    fd = ::open(encodeFileName(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
                 0666);
     createErrno = fd < 0 ? errno : 0;
     return fd >= 0;

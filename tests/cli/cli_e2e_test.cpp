@@ -122,10 +122,14 @@ TEST(CliEndToEnd, FailuresExitWithOneAndLeaveTheUsersFile) {
          "temporäre Datei"},
         // One encoder writes after every call, so the full disk shows before the completion
         // line; several hand out most of their frames with the final flush, after it.
-        {"a full device", {"--threads", "1", "-o", "/dev/full", source}, RLIM_INFINITY,
+        {"a full device",
+         {"--threads", "1", "-o", "/dev/full", source},
+         RLIM_INFINITY,
          "Disk full"},
-        {"a full device, several encoders", {"--threads", "2", "-o", "/dev/full", source},
-         RLIM_INFINITY, "Disk full"},
+        {"a full device, several encoders",
+         {"--threads", "2", "-o", "/dev/full", source},
+         RLIM_INFINITY,
+         "Disk full"},
         {"a folder that does not exist",
          {"-o", dir.filePath("no/such.wav"), source},
          RLIM_INFINITY,
@@ -145,6 +149,31 @@ TEST(CliEndToEnd, FailuresExitWithOneAndLeaveTheUsersFile) {
                   QStringList({"a.mp4", "mine.wav"}))
             << c.name;
     }
+}
+
+// Source names are the files of those names: bytes that are no UTF-8, and names FFmpeg would
+// read as protocols.
+TEST(CliEndToEnd, ANameIsAlwaysTheFileOfThatName) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(media::makeVideoWithSine(dir.filePath("12:30.mpg"), 440, 1.0,
+                                         {"-c:a", "mp2", "-ar", "48000", "-ac", "2"}));
+    ASSERT_TRUE(QFile::copy(dir.filePath("12:30.mpg"), dir.filePath("concat:x.mpg")));
+    // A Latin-1 name, which Qt's own names cannot hold.
+    ASSERT_TRUE(QFile::copy(dir.filePath("12:30.mpg"), dir.filePath("latin")));
+    ASSERT_EQ(::rename(QFile::encodeName(dir.filePath("latin")).constData(),
+                       (QFile::encodeName(dir.path()) + "/caf\xe9.mpg").constData()),
+              0);
+    QProcess cli;
+    cli.setWorkingDirectory(dir.path());
+    cli.start(QStringLiteral("bash"), {"-c",
+                                       "exec \"$0\" -o out.wav 12:30.mpg concat:x.mpg "
+                                       "\"$(printf 'caf\\351.mpg')\"",
+                                       QStringLiteral(TAVIMO_CLI)});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().constData();
+    const media::Pcm pcm = media::readWav(dir.filePath("out.wav"));
+    ASSERT_GT(pcm.rate, 0);
+    EXPECT_NEAR(static_cast<double>(pcm.frames()) / pcm.rate, 3.0, 0.1);
 }
 
 } // namespace
