@@ -115,7 +115,7 @@ TEST_F(ConversionRun, TheBandShowsProgressAndTheEndAndFailedSourcesAreMarked) {
 
     // The next start clears the marks; the band follows that run.
     std::vector<int> percents;
-    form->ListView1->takeTopLevelItem(0);
+    delete form->ListView1->takeTopLevelItem(0);
     mcl.onRead = [&](int) { percents.push_back(form->progressBand->bar->value()); };
     form->btnStart->click();
     EXPECT_TRUE(form->ListView1->topLevelItem(0)->toolTip(0).isEmpty());
