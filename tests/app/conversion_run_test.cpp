@@ -6,9 +6,9 @@
 #include "common/exception.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QProgressBar>
-#include <QDir>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
