@@ -6,6 +6,12 @@
 #include <QLabel>
 #include <QProgressBar>
 
+namespace {
+
+constexpr qint64 kRedrawMilliseconds = 250;
+
+} // namespace
+
 ProgressBand::ProgressBand(QWidget* parent)
     : QWidget(parent), bar(new QProgressBar(this)), text(new QLabel(this)) {
     bar->setObjectName(QStringLiteral("progressBar"));
@@ -19,6 +25,7 @@ ProgressBand::ProgressBand(QWidget* parent)
 
 void ProgressBand::runStarted() {
     sinceStart.start();
+    lastShown = -1;
     bar->setRange(0, 100);
     bar->setValue(0);
     text->setText(QStringLiteral("Umwandlung läuft..."));
@@ -26,7 +33,12 @@ void ProgressBand::runStarted() {
 }
 
 void ProgressBand::showProgress(const ConversionProgress& progress) {
-    const ProgressFigures figures = progressFigures(progress, sinceStart.elapsed() / 1000.0);
+    // Reported after every block, hundreds of times a second: a few redraws a second will do.
+    const qint64 now = sinceStart.elapsed();
+    if (lastShown >= 0 && now - lastShown < kRedrawMilliseconds)
+        return;
+    lastShown = now;
+    const ProgressFigures figures = progressFigures(progress, now / 1000.0);
     // Without any length to go by, the bar can only say that something happens.
     if (progress.totalSeconds <= 0)
         bar->setRange(0, 0);

@@ -24,4 +24,5 @@ public:
 
 private:
     QElapsedTimer sinceStart;
+    qint64 lastShown = -1;
 };

@@ -64,7 +64,6 @@ public:
 
     bool conversionRunning() const { return job.running(); }
     bool StopRequested() const { return job.stopRequested(); }
-    const ConversionOutcome& conversionOutcome() const { return job.outcome(); }
     // The format convertor the conversion works with.
     TACMConvertor& wavtowav() { return job.wavtowav; }
 

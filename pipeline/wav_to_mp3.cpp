@@ -85,6 +85,9 @@ StageResult EncodeWavToMp3(StageContext& context, const QString& fileName) {
     setUpConvertor(convertor, info.Format);
     convertor.SetActive(true);
     const double bytesPerSecond = info.Format.nAvgBytesPerSec;
+    const auto secondsOf = [bytesPerSecond](std::int64_t bytes) {
+        return bytesPerSecond > 0 ? bytes / bytesPerSecond : 0;
+    };
 
     std::int64_t total = 0;
     std::int64_t taken = 0;
@@ -108,7 +111,7 @@ StageResult EncodeWavToMp3(StageContext& context, const QString& fileName) {
             context.host.TrimProgressLog();
             context.host.AddProgressLine(QString::number(total) +
                                          QStringLiteral(" Samples konvertiert..."));
-            context.pump(bytesPerSecond > 0 ? taken / bytesPerSecond : 0);
+            context.pump(secondsOf(taken));
         }
 
         const AcmBlockResult block = convertor.ConvertBlock(length, last);
@@ -122,9 +125,9 @@ StageResult EncodeWavToMp3(StageContext& context, const QString& fileName) {
             context.stream.EncodeChunk(convertor.OutputBuffer.get(), block.produced);
         else
             ++result.lostBlocks;
-        context.pump(bytesPerSecond > 0 ? taken / bytesPerSecond : 0);
+        context.pump(secondsOf(taken));
     }
-    result.seconds = bytesPerSecond > 0 ? taken / bytesPerSecond : 0;
+    result.seconds = secondsOf(taken);
 
     convertor.FinishConversion();
     convertor.SetActive(false);

@@ -25,8 +25,6 @@ public:
     // Runs inside processEvents with the number of that pump, counting from 1.
     std::function<void(int pump)> onPump;
 
-    bool running() const { return !runStates.empty() && runStates.back(); }
-
     ConversionSettings conversionSettings() const override { return settings; }
     void AddProgressLine(const QString& line) override { log.append(line); }
     void TrimProgressLog() override {
