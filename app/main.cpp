@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // Tavimo: the sound track of video files into one MP3 or WAV file.
 #include "app/AddPagesFUnit.h"
 #include "app/application_setup.h"

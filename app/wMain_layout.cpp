@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // The window's controls, placed at fixed pixels on a fixed-size window.
 #include "app/wMain.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // The source list's handlers: adding files through the add-files dialog or by a drop,
 // deleting entries.
 #include "app/wMain.h"

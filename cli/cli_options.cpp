@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 #include "cli/cli_options.h"
 
 #include "pipeline/mp3_choices.h"

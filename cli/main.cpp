@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // tavimo-cli: the window's conversion on the command line, without a display.
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"

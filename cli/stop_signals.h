@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
 // SIGINT, SIGTERM and SIGHUP stop a conversion as the stop button does; the first one says at

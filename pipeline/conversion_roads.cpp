@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // The two roads of a conversion: the codec library writing the WAV destination itself, and
 // temporary WAV files encoded into one MP3 stream.
 #include "common/cp1252.h"

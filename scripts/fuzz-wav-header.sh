@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the WAV header reader with libFuzzer, AddressSanitizer and UBSan, and runs it.
 #   scripts/fuzz-wav-header.sh WORK_DIR [libFuzzer options...]
 # Without options it runs one million inputs. A call that allocates more than 4 KiB stops the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every benchmark under bench/ against the build in $1 (default: build).
 set -euo pipefail
 build=$(realpath "${1:-build}")

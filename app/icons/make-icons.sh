@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the buttons' 16 x 16 images; run it again after changing a drawing.
 set -e
 cd "$(dirname "$0")"

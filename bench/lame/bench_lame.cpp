@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // Encodes ten minutes of 44.1 kHz stereo PCM through the program's encoder stream and through a
 // plain libmp3lame loop with the same settings, side by side, and prints the ratio of their
 // times. The program's way may cost at most 5 % more.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the encoder benchmark from a configured build directory (builds bench_lame if needed).
 #   bench/lame/run.sh BUILD_DIR [bench_lame options...]
 # For reference it also times the lame command on the same PCM with the same settings

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // Decodes one source into a WAV file through FfmpegMcl the way the conversion job does, and
 // prints the time it took. Usage: mcl_bench SOURCE OUTPUT.wav
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times mcl_bench against the ffmpeg tool on a ten-minute video with AAC 48 kHz stereo sound.
 # Usage: bench/mcl/run.sh BUILD_DIR [REPETITIONS]
 set -euo pipefail

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // Ten minutes of 48000 Hz stereo 16-bit through the format convertor to 44100 Hz, in 4096-frame
 // blocks as the transcoding stage converts them, timed against LAME encoding the result at
 // 128 kbit/s stereo, quality 2. The conversion must stay under 2% of the encoding.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A 10-minute video of realistic sound to MP3: tavimo-cli on one thread, two and all cores,
 # beside ffmpeg with the same encoder settings, in alternating runs; prints the times (best of
 # REPS), their ratios to ffmpeg's, the CPU time and tavimo-cli's peak memory.

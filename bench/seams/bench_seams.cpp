@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // Encodes music-like sound with clicks and drum hits right at the chunk seams through the
 // program's encoder stream, on one thread and on several, decodes both with the ffmpeg command
 // and measures them against the encoder's input: decoded length, delay, overall SNR and the SNR

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Seams of the several-thread MP3 stream: music-like sound with clicks and drum hits right at
 # the seams, encoded on one thread and on several, decoded and measured against the encoder's
 # input (length, delay, overall SNR, worst 1-second window). Short chunks give many seams.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the application icon's PNG sizes from the SVG drawing; run it again after changing
 # de.tavimo.Tavimo.svg and commit the PNGs. Needs rsvg-convert (Debian package librsvg2-bin).
 set -e

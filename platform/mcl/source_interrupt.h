@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
 // A process-wide stop for sources that wait: a FIFO, socket or terminal whose writer is slow.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // Captions as the window manager shows them, and Qt's own texts in German, the save dialog's too.
 #include "app/AddPagesFUnit.h"
 #include "app/application_setup.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // Runs of the real conversion job from the window, on the recording codec library.
 #include "form_fixture.h"
 

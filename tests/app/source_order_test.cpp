@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // Files dropped onto the source list, and entries moved within it, through Qt's events.
 #include "form_fixture.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // The window's texts in its font, against the placed the fixed layout gives them.
 #include "form_fixture.h"
 

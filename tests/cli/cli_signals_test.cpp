@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // tavimo-cli on real media, interrupted as users and shells interrupt it: Ctrl-C once and
 // twice, a source that keeps it waiting, a reader that goes away.
 #include "support/media.h"

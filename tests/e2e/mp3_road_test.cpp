@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // Videos of different sound formats through the real libraries into one MP3.
 #include "acm/ACMConvertor.h"
 #include "fakes/fake_host.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // The job's MP3 road with recording fakes of the three libraries: its lines, its calls, its
 // failures and its stop, with real temporary files in a folder of the test's own.
 #include "acm/ACMConvertor.h"

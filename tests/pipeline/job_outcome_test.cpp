@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // How a run ends, on recording libraries: its outcome, what happens to a destination the user
 // already has, and the progress it reports on the way.
 #include "common/exception.h"

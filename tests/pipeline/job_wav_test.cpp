@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // The job's WAV road against a recording codec library: the calls it makes, the lines it
 // logs, its stop and its guards against re-entry and against overwriting a source.
 #include "fakes/fake_host.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // The WAV-to-MP3 stage against a scripted conversion manager and encoder: its blocks and flags,
 // its progress line, the bytes it re-reads, and the state it leaves on every way out.
 #include "acm/ACMConvertor.h"

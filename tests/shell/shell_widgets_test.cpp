@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tavimo developers
 // The folder tree and file list; their filter is tested on the add-files dialog.
 #include "shell/ShellLink.h"
 #include "shell/ShellList.h"
