@@ -1,21 +1,30 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The two commands a newcomer needs: `make run` and `make test`.
+# The two commands a newcomer needs: `make run` and `make test`. Each target first installs the
+# Debian packages it needs and no others (scripts/install-deps.sh keeps the lists).
 BUILD      ?= build
 BUILD_ASAN ?= build-sanitize
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
+CONFIGURE  := cmake -S . -B
+BUILD_TYPE := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test test-sanitize bench package format clean
+.PHONY: all build build-tests run test test-sanitize bench package format clean
 
 all: build
 
-deps:
-	@scripts/install-deps.sh
+# The program alone: a fresh build folder leaves the tests and benchmarks out, so that `make run`
+# needs none of their packages. A folder `make test` configured keeps them.
+build:
+	@scripts/install-deps.sh run
+	@[ -f $(BUILD)/build.ninja ] || \
+	  $(CONFIGURE) $(BUILD) $(CMAKE_GEN) $(BUILD_TYPE) -DTAVIMO_BUILD_TESTS=OFF -DTAVIMO_BUILD_BENCH=OFF
+	cmake --build $(BUILD) -j $(JOBS)
 
-$(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-
-build: deps $(BUILD)/build.ninja
+build-tests:
+	@scripts/install-deps.sh test
+	@grep -qs '^TAVIMO_BUILD_TESTS:BOOL=ON' $(BUILD)/CMakeCache.txt && \
+	  grep -qs '^TAVIMO_BUILD_BENCH:BOOL=ON' $(BUILD)/CMakeCache.txt || \
+	  $(CONFIGURE) $(BUILD) $(CMAKE_GEN) $(BUILD_TYPE) -DTAVIMO_BUILD_TESTS=ON -DTAVIMO_BUILD_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -24,14 +33,14 @@ run: build
 	  echo "Without one, use $(BUILD)/tavimo-cli (see README.md)."; exit 1; fi
 	$(BUILD)/tavimo
 
-test: build
+test: build-tests
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-$(BUILD_ASAN)/build.ninja:
-	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTAVIMO_SANITIZE=ON \
+test-sanitize:
+	@scripts/install-deps.sh test
+	@[ -f $(BUILD_ASAN)/build.ninja ] || \
+	  $(CONFIGURE) $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTAVIMO_SANITIZE=ON \
 	  -DTAVIMO_BUILD_BENCH=OFF -DCMAKE_CXX_COMPILER=g++
-
-test-sanitize: deps $(BUILD_ASAN)/build.ninja
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 	cd $(BUILD_ASAN) && \
 	  ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1 \
@@ -39,12 +48,17 @@ test-sanitize: deps $(BUILD_ASAN)/build.ninja
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-bench: build
+bench: build-tests
 	scripts/run-bench.sh $(BUILD)
 
-# The Debian package tavimo_<version>_<arch>.deb, in the build folder.
-package: build
+# The Debian package tavimo_<version>_<arch>.deb in the build folder, checked by lintian.
+package:
+	@scripts/install-deps.sh package
+	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && cpack -G DEB
+	@# lintian leaves caches in the temporary folder; it gets one of its own.
+	@tmp=$$(mktemp -d) && TMPDIR=$$tmp lintian --fail-on error $(BUILD)/tavimo_*.deb; \
+	  status=$$?; rm -rf "$$tmp"; exit $$status
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -2,12 +2,12 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 // tavimo-cli itself on real media, without a display.
 #include "support/media.h"
+#include "support/scratch_dir.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <sys/resource.h>
 
@@ -55,7 +55,7 @@ TEST(CliEndToEnd, HelpSucceedsAndAUsageErrorFailsWithTheUsage) {
 }
 
 TEST(CliEndToEnd, JoinsRealSourcesIntoOneWavOrMp3File) {
-    QTemporaryDir dir;
+    ScratchDir dir;
     ASSERT_TRUE(media::makeVideoWithSine(dir.filePath("a.mp4"), 440, 2.0,
                                          {"-c:a", "aac", "-ar", "48000", "-ac", "2"}));
     ASSERT_TRUE(media::makeVideoWithSine(dir.filePath("b.avi"), 660, 2.0,
@@ -91,7 +91,7 @@ TEST(CliEndToEnd, JoinsRealSourcesIntoOneWavOrMp3File) {
 // What a user meets on a bad day: the exit status says it, standard error says why, and the
 // file the user had is still there.
 TEST(CliEndToEnd, FailuresExitWithOneAndLeaveTheUsersFile) {
-    QTemporaryDir dir;
+    ScratchDir dir;
     const QString source = dir.filePath("a.mp4");
     ASSERT_TRUE(
         media::makeVideoWithSine(source, 440, 6.0, {"-c:a", "aac", "-ar", "48000", "-ac", "2"}));
@@ -156,7 +156,7 @@ TEST(CliEndToEnd, FailuresExitWithOneAndLeaveTheUsersFile) {
 // Source names are the files of those names: bytes that are no UTF-8, and names FFmpeg would
 // read as protocols.
 TEST(CliEndToEnd, ANameIsAlwaysTheFileOfThatName) {
-    QTemporaryDir dir;
+    ScratchDir dir;
     ASSERT_TRUE(media::makeVideoWithSine(dir.filePath("12:30.mpg"), 440, 1.0,
                                          {"-c:a", "mp2", "-ar", "48000", "-ac", "2"}));
     ASSERT_TRUE(QFile::copy(dir.filePath("12:30.mpg"), dir.filePath("concat:x.mpg")));

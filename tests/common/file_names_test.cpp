@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #include "common/file_names.h"
+#include "support/scratch_dir.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,7 @@ TEST(FileNames, EveryByteSequenceComesBackAsItWas) {
 }
 
 TEST(FileNames, ANameThatIsNoUtf8StillOpensItsFile) {
-    QTemporaryDir dir;
+    ScratchDir dir;
     const QByteArray bytes = QFile::encodeName(dir.path()) + "/caf\xe9.mp4";
     const int fd = ::open(bytes.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
     ASSERT_GE(fd, 0);

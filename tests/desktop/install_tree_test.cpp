@@ -50,7 +50,10 @@ TEST(InstallTree, HoldsTheRunningProgramsAndTheDesktopDataAndNothingElse) {
                          "share/icons/hicolor/256x256/apps/" + id + ".png",
                          "share/icons/hicolor/48x48/apps/" + id + ".png",
                          "share/icons/hicolor/scalable/apps/" + id + ".svg",
-                         "share/man/man1/tavimo-cli.1",
+                         "share/doc/tavimo/changelog.gz",
+                         "share/doc/tavimo/copyright",
+                         "share/man/man1/tavimo-cli.1.gz",
+                         "share/man/man1/tavimo.1.gz",
                          "share/metainfo/" + id + ".metainfo.xml"};
     expected.sort();
     EXPECT_EQ(filesUnder(prefix.path()), expected);
