@@ -23,6 +23,7 @@ command -v debootstrap >/dev/null || { echo "needs debootstrap: apt-get install 
 command -v ffmpeg >/dev/null || { echo "needs the ffmpeg command for the sample video" >&2; exit 2; }
 
 work=${WORK:-$(mktemp -d /var/tmp/tavimo-fresh-XXXXXX)}
+mkdir -p "$work"
 mounted=()
 
 # Every mount is undone on every way out, innermost first.
