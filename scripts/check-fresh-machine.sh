@@ -90,7 +90,7 @@ in_root "$work/root" "cd /root/tavimo && make package" >"$work/root-package.log"
   { tail -30 "$work/root-package.log"; echo "FAILED: make package" >&2; exit 1; }
 took "make package" "$t"
 deb=$(ls "$work"/root/root/tavimo/build/tavimo_*.deb)
-du -sh "$work/root" | sed 's/^/size of the root after make test and make package: /'
+du -shx "$work/root" 2>/dev/null | sed 's/^/size of the root after make test and make package: /'
 
 # 2. As a normal user without sudo: the printed command must be all it takes.
 if [ "$skip_user" -eq 0 ]; then
