@@ -17,7 +17,10 @@
 #include <memory>
 
 int main(int argc, char** argv) {
+    // Without a display there is no window: say so instead of Qt's abort.
+    requireDisplay(argc, argv);
     QApplication app(argc, argv);
+    displayReached();
     // The user interface is German whatever the system's language, Qt's own texts included.
     const ApplicationSetup setup;
     // The desktop file name lets the desktop match the window to its menu entry and icon.

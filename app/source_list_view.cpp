@@ -3,6 +3,7 @@
 #include "app/source_list_view.h"
 
 #include "app/AddPagesFUnit.h"
+#include "common/file_names.h"
 
 #include <QCollator>
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QStyledItemDelegate>
 #include <QUrl>
 
 #include <algorithm>
@@ -61,6 +63,17 @@ void acceptAs(QDropEvent* event, Qt::DropAction action) {
     event->accept();
 }
 
+// An entry's text is the source's path as it is; it is drawn with its control characters shown.
+class VisibleNameDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant& value, const QLocale& locale) const override {
+        return value.userType() == QMetaType::QString
+                   ? visibleName(value.toString())
+                   : QStyledItemDelegate::displayText(value, locale);
+    }
+};
+
 } // namespace
 
 SourceListView::SourceListView(QWidget* parent) : QTreeWidget(parent) {
@@ -74,6 +87,7 @@ SourceListView::SourceListView(QWidget* parent) : QTreeWidget(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setDragDropMode(QAbstractItemView::DragDrop);
     setDragDropOverwriteMode(false);
+    setItemDelegate(new VisibleNameDelegate(this));
     // The selection shows as strongly while another control has the focus.
     QPalette colours = palette();
     for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})

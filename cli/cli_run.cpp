@@ -14,11 +14,26 @@
 #include <csignal>
 #include <ostream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
-// File names go out as the bytes they are, valid UTF-8 or not.
+// File names go out as the bytes they are, valid UTF-8 or not, but their control characters
+// are shown rather than sent to the terminal.
 void printLine(std::ostream& err, const QString& text) {
-    err << encodeFileName(text).toStdString() << '\n' << std::flush;
+    err << encodeFileName(visibleName(text)).toStdString() << '\n' << std::flush;
+}
+
+// The destination is this process's standard output (-o /dev/stdout into a pipe or a file):
+// then log lines must not go there too. A device such as /dev/null takes both unharmed.
+bool writesToStandardOutput(const QString& destination) {
+    struct stat output {};
+    struct stat named {};
+    return ::fstat(STDOUT_FILENO, &output) == 0 &&
+           ::stat(encodeFileName(destination).constData(), &named) == 0 &&
+           output.st_dev == named.st_dev && output.st_ino == named.st_ino &&
+           !S_ISCHR(output.st_mode);
 }
 
 // What standard error says of a run beyond the log lines: the sources that did not go in whole,
@@ -78,7 +93,8 @@ int runCli(const QStringList& arguments, const ConversionLibraries& libraries, s
     settings.internalDecoder = parsed.options.internalDecoder;
     installSignalHandlers(!isWavDestination(settings.destination));
 
-    ConsoleHost host(settings, out, err, parsed.options.quiet, progressOnTerminal);
+    std::ostream& log = writesToStandardOutput(settings.destination) ? err : out;
+    ConsoleHost host(settings, log, err, parsed.options.quiet, progressOnTerminal);
     ConversionJob job(host, libraries);
     host.setJob(&job);
     try {

@@ -3,6 +3,7 @@
 #include "cli/console_host.h"
 
 #include "cli/stop_signals.h"
+#include "common/file_names.h"
 #include "pipeline/conversion_job.h"
 #include "pipeline/progress_text.h"
 
@@ -30,7 +31,8 @@ void ConsoleHost::AddProgressLine(const QString& line) {
         return;
     // A log line on the same terminal must not land behind the progress line.
     clearProgressLine();
-    out << line.toStdString() << '\n' << std::flush;
+    // Names in a line are shown, never obeyed by the terminal.
+    out << visibleName(line).toStdString() << '\n' << std::flush;
     // Whoever reads the log has gone (a closed pipe): a run nobody can follow is ended.
     if (!out && outputFailure.isEmpty())
         outputFailure =
@@ -50,7 +52,7 @@ void ConsoleHost::processEvents() {
 }
 
 void ConsoleHost::showErrorMessage(const QString& text) {
-    err << text.toStdString() << '\n' << std::flush;
+    err << visibleName(text).toStdString() << '\n' << std::flush;
 }
 
 bool ConsoleHost::stopPending() {
@@ -58,9 +60,6 @@ bool ConsoleHost::stopPending() {
 }
 
 QString ConsoleHost::abortReason() {
-    if (abortSignalled())
-        return QStringLiteral("Die Umwandlung wurde sofort abgebrochen; die Zieldatei bleibt, "
-                              "wie sie war.");
     return outputFailure;
 }
 

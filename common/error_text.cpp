@@ -37,6 +37,8 @@ QString systemErrorText(int errorNumber) {
         return QStringLiteral("Ein-/Ausgabefehler");
     case EPIPE:
         return QStringLiteral("Der Empfänger der Daten ist nicht mehr da");
+    case EEXIST:
+        return QStringLiteral("Eine Datei dieses Namens ist inzwischen entstanden");
     case EXDEV:
         return QStringLiteral("Die Dateien liegen auf verschiedenen Dateisystemen");
     default:

@@ -75,3 +75,33 @@ QByteArray encodeFileName(const QString& name) {
     }
     return bytes;
 }
+
+QString visibleName(const QString& name) {
+    QString shown;
+    shown.reserve(name.size());
+    for (const QChar c : name) {
+        char16_t code = c.unicode();
+        // A byte that is no UTF-8 goes out raw; 0x80..0x9F are controls on an 8-bit terminal.
+        if (code >= kEscapeBase + 0x80 && code <= kEscapeBase + 0x9F)
+            code -= kEscapeBase;
+        const bool control = code < 0x20 || (code >= 0x7F && code <= 0x9F);
+        if (!control) {
+            shown += c;
+            continue;
+        }
+        switch (code) {
+        case u'\n':
+            shown += QLatin1String("\\n");
+            break;
+        case u'\r':
+            shown += QLatin1String("\\r");
+            break;
+        case u'\t':
+            shown += QLatin1String("\\t");
+            break;
+        default:
+            shown += QStringLiteral("\\x%1").arg(static_cast<unsigned>(code), 2, 16, QChar(u'0'));
+        }
+    }
+    return shown;
+}

@@ -6,6 +6,7 @@
 #include "common/exception.h"
 #include "common/file_names.h"
 #include "pipeline/destination_file.h"
+#include "pipeline/run_files.h"
 #include "platform/mcl/source_interrupt.h"
 
 #include <algorithm>
@@ -74,6 +75,8 @@ void ConversionJob::RunConversion() {
             job.host.runStateChanged(false);
         }
     } idle{*this};
+    // A signal that ends the process during the run takes the run's files with it.
+    const RunSignalGuard signalGuard;
 
     try {
         convert(settings);
@@ -158,7 +161,9 @@ void ConversionJob::noteSource(int index, const QString& path, const SourceOpen&
     lengths[static_cast<std::size_t>(index)] = seconds;
     doneBefore += seconds;
     result.seconds += seconds;
-    const bool anything = read.position > 0 || read.seconds > 0;
+    // What counts is sound the library delivered and that went into the destination: a source
+    // that delivers none, such as an audio track without a single packet, was not read.
+    const bool anything = seconds > 0 && (read.position > 0 || read.seconds > 0);
     // A source cut off by the user's stop is what the user asked for, not a problem.
     if (open.error == MclError::Aborted || read.readError == MclError::Aborted) {
         result.sourcesConverted += anything ? 1 : 0;
@@ -173,6 +178,8 @@ void ConversionJob::noteSource(int index, const QString& path, const SourceOpen&
                                                    "ersten %1 wurden umgewandelt")
                                         .arg(durationText(seconds))
                                   : QStringLiteral("Fehler beim Lesen der Quelldatei");
+    } else if (!anything) {
+        problem.reason = QStringLiteral("Die Quelldatei enthält keinen Ton");
     } else {
         ++result.sourcesConverted;
         return;
@@ -193,6 +200,11 @@ void ConversionJob::noteLostBlocks(int index, const QString& path, std::uint32_t
         result.problems.push_back({index, path, reason, true});
     else
         problem->reason += QStringLiteral("; ") + reason;
+}
+
+void ConversionJob::noteSkipped(int index, const QString& path, const QString& reason) {
+    lengths[static_cast<std::size_t>(index)] = 0;
+    result.problems.push_back({index, path, reason, false});
 }
 
 bool ConversionJob::classify() {

@@ -10,12 +10,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 class AcmLibrary;
 class DestinationFile;
 class EncoderStream;
 class LameLibrary;
+class TempFile;
+struct StageResult;
 
 // The platform libraries one conversion drives.
 struct ConversionLibraries {
@@ -77,6 +80,12 @@ private:
     void noteSource(int index, const QString& path, const SourceOpen& open, const SourceRead& read,
                     double seconds);
     void noteLostBlocks(int index, const QString& path, std::uint32_t blocks);
+    // A source that went nowhere for `reason`, and counts as not read.
+    void noteSkipped(int index, const QString& path, const QString& reason);
+    // Encodes a source's temporary file; nothing when its format cannot be converted.
+    std::optional<StageResult> encodeTemporary(TempFile& temp, EncoderStream& stream);
+    // Says, in the log, that the rate of the file just refused cannot be converted.
+    QString unconvertibleRate();
     // Settles the outcome of a run that got to its end; false when it failed after all.
     bool classify();
     void commit(DestinationFile& destination);

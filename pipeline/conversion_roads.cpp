@@ -15,6 +15,7 @@
 
 #include <QFile>
 
+#include <optional>
 #include <utility>
 
 namespace {
@@ -53,21 +54,11 @@ public:
     bool writing = false;
 };
 
-// Deletes a source's temporary file when an error leaves the run before the job deletes it.
-class TempFileGuard {
-public:
-    ~TempFileGuard() {
-        if (!name.isEmpty())
-            QFile::remove(name);
-    }
-    QString name;
-};
-
 [[noreturn]] void temporaryFileFailed(const QString& name) {
     throw EInOutError(QStringLiteral("Die temporäre Datei %1 konnte nicht geschrieben werden; "
                                      "vielleicht ist im Ordner für temporäre Dateien kein Platz "
                                      "mehr")
-                          .arg(name)
+                          .arg(visibleName(name))
                           .toStdString());
 }
 
@@ -109,16 +100,17 @@ ConversionJob::SourceRead ConversionJob::copySource(MclHandle input, MclHandle o
 
 void ConversionJob::convertToWav(const ConversionSettings& settings, DestinationFile& destination) {
     RunHandles run(libs.mcl);
-    // A name that cannot be reserved is still handed over, so the library says why it fails.
-    destination.prepare();
+    // Without a file to write into, the library is still asked, so that its line says so.
+    const bool prepared = destination.prepare();
     run.output = libs.mcl.MclCreate();
-    libs.mcl.MclAudioSetFileName(run.output, fileName8(destination.writeName()).constData());
+    libs.mcl.MclAudioSetFileHandle(run.output, prepared ? destination.descriptor() : -1);
     run.writing = true;
     const MclError created = libs.mcl.MclGetError();
     const QString createdText = errorText(libs.mcl);
     host.AddProgressLine(QStringLiteral("Ausgabedatei ") + createdText);
     if (created != MclError::Ok)
-        return fail(QStringLiteral("Die Zieldatei konnte nicht angelegt werden: ") + createdText);
+        return fail(QStringLiteral("Die Zieldatei konnte nicht angelegt werden: ") +
+                    (prepared ? createdText : systemErrorText(destination.error())));
     estimateLengths(settings.sources);
     run.sound = libs.mcl.MclSndCreate();
 
@@ -159,7 +151,7 @@ void ConversionJob::convertToWav(const ConversionSettings& settings, Destination
 
 void ConversionJob::convertToMp3(const ConversionSettings& settings, DestinationFile& destination) {
     OutputFile output;
-    if (!destination.prepare() || !output.create(destination.writeName())) {
+    if (!destination.prepare() || !output.attach(destination.descriptor())) {
         host.AddProgressLine(QStringLiteral("Konnte MP3 Datei nicht erstellen..."));
         const int error = destination.error() ? destination.error() : output.creationError();
         return fail(QStringLiteral("Die Zieldatei konnte nicht angelegt werden: ") +
@@ -213,6 +205,9 @@ void ConversionJob::convertToMp3(const ConversionSettings& settings, Destination
 }
 
 void ConversionJob::encodeSources(const ConversionSettings& settings, EncoderStream& stream) {
+    // Made before any source is opened: a temporary folder that cannot be made ends the run
+    // before anything is decoded.
+    TempFolder folder;
     RunHandles run(libs.mcl);
     run.output = libs.mcl.MclCreate();
     run.sound = libs.mcl.MclSndCreate();
@@ -220,27 +215,29 @@ void ConversionJob::encodeSources(const ConversionSettings& settings, EncoderStr
         current = i;
         const SourceOpen open = openSource(settings.sources[i]);
         run.input = open.input;
-        TempFileGuard temp;
-        temp.name = MakeTempFileName(QStringLiteral("temp"), QStringLiteral(".wav"));
-        libs.mcl.MclAudioSetFileName(run.output, fileName8(temp.name).constData());
+        std::optional<TempFile> temp;
+        temp.emplace(folder, QStringLiteral("temp"), QStringLiteral(".wav"));
+        libs.mcl.MclAudioSetFileHandle(run.output, temp->descriptor());
         run.writing = true;
         if (libs.mcl.MclGetError() != MclError::Ok)
-            temporaryFileFailed(temp.name);
+            temporaryFileFailed(temp->path());
         // No messages are pumped while a source is decoded; the stage pumps them.
         const SourceRead read = copySource(run.input, run.output, run.sound, false);
         libs.mcl.MclReadClose(std::exchange(run.input, 0));
         run.writing = false;
         const int closed = libs.mcl.MclWriteClose(run.output);
         if (read.writeResult != 0 || closed != 0)
-            temporaryFileFailed(temp.name);
+            temporaryFileFailed(temp->path());
         host.AddProgressLine(QStringLiteral("MP3 Kodierung..."));
 
-        StageContext stage{host, wavtowav, stream, [this](double seconds) { pump(seconds); }};
-        const StageResult encoded = EncodeWavToMp3(stage, temp.name);
-        noteSource(i, settings.sources[i], open, read, encoded.seconds);
-        if (encoded.lostBlocks > 0)
-            noteLostBlocks(i, settings.sources[i], encoded.lostBlocks);
-        QFile::remove(std::exchange(temp.name, QString()));
+        if (const std::optional<StageResult> encoded = encodeTemporary(*temp, stream)) {
+            noteSource(i, settings.sources[i], open, read, encoded->seconds);
+            if (encoded->lostBlocks > 0)
+                noteLostBlocks(i, settings.sources[i], encoded->lostBlocks);
+        } else {
+            noteSkipped(i, settings.sources[i], unconvertibleRate());
+        }
+        temp.reset();
         if (host.stopPending())
             requestStop();
         if (StopRequested)
@@ -248,4 +245,25 @@ void ConversionJob::encodeSources(const ConversionSettings& settings, EncoderStr
     }
     libs.mcl.MclSndFree(std::exchange(run.sound, 0));
     libs.mcl.MclFree(std::exchange(run.output, 0));
+}
+
+std::optional<StageResult> ConversionJob::encodeTemporary(TempFile& temp, EncoderStream& stream) {
+    // Read through the descriptor it was written through; the name is for messages only.
+    QFile file(temp.path());
+    if (!file.open(temp.descriptor(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        temporaryFileFailed(temp.path());
+    StageContext stage{host, wavtowav, stream, [this](double seconds) { pump(seconds); }};
+    try {
+        return EncodeWavToMp3(stage, file);
+    } catch (const EFormatNotConvertible&) {
+        return std::nullopt;
+    }
+}
+
+QString ConversionJob::unconvertibleRate() {
+    const QString reason = QStringLiteral("Die Samplefrequenz der Quelldatei (%1 Hz) lässt sich "
+                                          "nicht umwandeln")
+                               .arg(wavtowav.ACMFormatIn.header.nSamplesPerSec);
+    host.AddProgressLine(reason + QStringLiteral(" - die Quelldatei wird übersprungen."));
+    return reason;
 }

@@ -34,6 +34,14 @@ bool OutputFile::create(const QString& fileName) {
     return fd >= 0;
 }
 
+bool OutputFile::attach(int descriptor) {
+    if (fd >= 0)
+        ::close(std::exchange(fd, -1));
+    fd = descriptor >= 0 ? ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0) : -1;
+    createErrno = fd < 0 ? (descriptor >= 0 ? errno : EBADF) : 0;
+    return fd >= 0;
+}
+
 void OutputFile::write(const void* data, std::size_t size) {
     if (fd < 0)
         throw EInOutError("File not open");

@@ -20,6 +20,9 @@ public:
     // creationError() tells why.
     bool create(const QString& fileName);
     int creationError() const { return createErrno; }
+    // Writes through a copy of an open descriptor, which stays its owner's. False when it cannot
+    // be copied; then creationError() tells why.
+    bool attach(int descriptor);
     bool isOpen() const { return fd >= 0; }
     void write(const void* data, std::size_t size);
     // Closes; a failure raises EInOutError. Closing a closed file does nothing.

@@ -4,6 +4,7 @@
 
 #include "acm/ACMConvertor.h"
 #include "common/exception.h"
+#include "common/file_names.h"
 #include "pipeline/conversion_host.h"
 #include "pipeline/encoder_stream.h"
 #include "pipeline/mp3_choices.h"
@@ -56,19 +57,25 @@ void setUpConvertor(TACMConvertor& convertor, const WAVEFORMATEX& format) {
 
 [[noreturn]] void readFailed(const QFile& file) {
     throw EInOutError(QStringLiteral("Die temporäre Datei %1 konnte nicht gelesen werden: %2")
-                          .arg(file.fileName(), file.errorString())
+                          .arg(visibleName(file.fileName()), file.errorString())
                           .toStdString());
 }
 
 } // namespace
 
 StageResult EncodeWavToMp3(StageContext& context, const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly) && !file.open(QIODevice::ReadOnly))
+        return {};
+    return EncodeWavToMp3(context, file);
+}
+
+StageResult EncodeWavToMp3(StageContext& context, QFile& file) {
     StageResult result;
     TACMConvertor& convertor = context.wavtowav;
-    QFile file(fileName);
     StageState state(convertor, file);
-    if (!file.open(QIODevice::ReadOnly) && !file.open(QIODevice::ReadOnly))
-        return result;
+    if (!file.seek(0))
+        readFailed(file);
 
     WavHeaderInfo info{};
     if (!ReadWavHeader(file, info)) {
@@ -85,7 +92,11 @@ StageResult EncodeWavToMp3(StageContext& context, const QString& fileName) {
         remaining = 0;
 
     setUpConvertor(convertor, info.Format);
-    convertor.SetActive(true);
+    try {
+        convertor.SetActive(true);
+    } catch (const EACMConvertor& error) {
+        throw EFormatNotConvertible(error.what());
+    }
     const double bytesPerSecond = info.Format.nAvgBytesPerSec;
     const auto secondsOf = [bytesPerSecond](std::int64_t bytes) {
         return bytesPerSecond > 0 ? bytes / bytesPerSecond : 0;

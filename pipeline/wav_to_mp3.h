@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
+#include "acm/ACMConvertor.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -9,7 +11,7 @@
 
 class ConversionHost;
 class EncoderStream;
-class TACMConvertor;
+class QFile;
 
 // What the stage works with, lent by the conversion job for one call.
 struct StageContext {
@@ -27,7 +29,16 @@ struct StageResult {
     std::uint32_t lostBlocks = 0; // blocks the convertor failed on, missing from the MP3 stream
 };
 
+// The convertor cannot take the file's sound format (a rate out of its range): nothing of the
+// file was encoded. The message is the convertor's.
+class EFormatNotConvertible : public EACMConvertor {
+public:
+    using EACMConvertor::EACMConvertor;
+};
+
 // Converts one decoded WAV file to 44100 Hz 16-bit stereo with the run's format convertor and
 // feeds it to the run's encoder stream. Raises EInOutError when the file cannot be read to the
 // end, and passes on the convertor's and the encoder's errors.
 StageResult EncodeWavToMp3(StageContext& context, const QString& fileName);
+// The same on a file already open for reading, read from its start; closes it.
+StageResult EncodeWavToMp3(StageContext& context, QFile& file);

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #include "platform/mcl/audio_decoder.h"
 
+#include "common/file_names.h"
 #include "platform/mcl/ffmpeg_log.h"
 
 #include <cstring>
@@ -62,7 +63,8 @@ std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string& path, bool f
     if (err >= 0)
         err = avcodec_open2(codec.get(), decoder, nullptr);
     if (err < 0 || codec->sample_rate <= 0 || codec->ch_layout.nb_channels <= 0) {
-        qCDebug(lcMcl) << "cannot decode" << path.c_str() << ffmpeg::errorText(err).c_str();
+        qCDebug(lcMcl) << "cannot decode" << visibleName(decodeFileName(path.c_str()))
+                       << ffmpeg::errorText(err).c_str();
         return nullptr;
     }
     auto result =

@@ -51,6 +51,16 @@ int FfmpegMcl::MclAudioSetFileName(MclHandle output, const char* fileName) {
     return closed ? succeed() : fail(MclError::WriteFailed);
 }
 
+int FfmpegMcl::MclAudioSetFileHandle(MclHandle output, int descriptor) {
+    const auto found = outputs.find(output);
+    if (found == outputs.end())
+        return fail(MclError::NoOutputHandle);
+    const bool closed = found->second->close();
+    if (descriptor < 0 || !found->second->attach(descriptor))
+        return fail(MclError::InvalidOutput);
+    return closed ? succeed() : fail(MclError::WriteFailed);
+}
+
 MclHandle FfmpegMcl::MclSndCreate() {
     const MclHandle handle = newHandle();
     sounds.emplace(handle, SoundBlock{});

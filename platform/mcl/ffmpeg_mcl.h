@@ -31,6 +31,7 @@ public:
     int MclMpegInternalDecoder(int internal) override;
     MclHandle MclCreate() override;
     int MclAudioSetFileName(MclHandle output, const char* fileName) override;
+    int MclAudioSetFileHandle(MclHandle output, int descriptor) override;
     MclHandle MclSndCreate() override;
     MclHandle MclReadOpen(const char* path, int flags1, int flags2, int flags3) override;
     const char* MclGetErrorStr() override;

@@ -41,6 +41,10 @@ public:
     virtual MclHandle MclCreate() = 0;
     // Creates the file at once; a name that cannot be created shows in the error state.
     virtual int MclAudioSetFileName(MclHandle output, const char* fileName) = 0;
+    // As MclAudioSetFileName, but the following writes go into a file the caller has created
+    // and keeps open: the writer works on its own copy of `descriptor`, from the file's start,
+    // and never looks the file up by name. A negative descriptor shows as an invalid output.
+    virtual int MclAudioSetFileHandle(MclHandle output, int descriptor) = 0;
     // Sound: one block of decoded sound, filled by a read and taken by a write.
     virtual MclHandle MclSndCreate() = 0;
 

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #include "platform/mcl/source_file.h"
 
+#include "common/file_names.h"
 #include "platform/mcl/ffmpeg_log.h"
 #include "platform/mcl/source_interrupt.h"
 
@@ -26,7 +27,8 @@ std::unique_ptr<SourceFile> SourceFile::open(const std::string& path) {
     // reaches it.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        qCDebug(lcMcl) << "cannot open" << path.c_str() << std::strerror(errno);
+        qCDebug(lcMcl) << "cannot open" << visibleName(decodeFileName(path.c_str()))
+                       << std::strerror(errno);
         return nullptr;
     }
     std::unique_ptr<SourceFile> file(new SourceFile(fd)); // closes it from here on

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #include "platform/mcl/source_format.h"
 
+#include "common/file_names.h"
 #include "platform/mcl/ffmpeg_log.h"
 #include "platform/mcl/source_interrupt.h"
 
@@ -14,7 +15,7 @@ int interruptRaised(void* file) {
 }
 
 int refuseOtherFiles(AVFormatContext*, AVIOContext**, const char* url, int, AVDictionary**) {
-    qCDebug(lcMcl) << "refused to open" << url;
+    qCDebug(lcMcl) << "refused to open" << visibleName(decodeFileName(url));
     return AVERROR(EPERM);
 }
 
@@ -54,7 +55,8 @@ std::unique_ptr<SourceFormat> SourceFormat::open(std::unique_ptr<SourceFile> fil
     // The name only lends its extension to probing: the bytes come from our context.
     int err = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
     if (err < 0) { // the context is freed already
-        qCDebug(lcMcl) << "cannot open" << path.c_str() << ffmpeg::errorText(err).c_str();
+        qCDebug(lcMcl) << "cannot open" << visibleName(decodeFileName(path.c_str()))
+                       << ffmpeg::errorText(err).c_str();
         return nullptr;
     }
     ffmpeg::AVFormatContextPtr format(raw);
@@ -63,7 +65,8 @@ std::unique_ptr<SourceFormat> SourceFormat::open(std::unique_ptr<SourceFile> fil
     const int index =
         err < 0 ? err : av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (index < 0 || !codec) {
-        qCDebug(lcMcl) << "no audio in" << path.c_str() << ffmpeg::errorText(index).c_str();
+        qCDebug(lcMcl) << "no audio in" << visibleName(decodeFileName(path.c_str()))
+                       << ffmpeg::errorText(index).c_str();
         return nullptr;
     }
     return std::unique_ptr<SourceFormat>(

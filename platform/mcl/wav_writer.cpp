@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #include "platform/mcl/wav_writer.h"
 
+#include "common/file_names.h"
 #include "platform/mcl/ffmpeg_log.h"
 #include "platform/mcl/stretch_converter.h"
 
@@ -82,9 +83,26 @@ bool WavWriter::open(const std::string& fileName) {
     close();
     fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
-        qCDebug(lcMcl) << "cannot create" << fileName.c_str() << std::strerror(errno);
+        qCDebug(lcMcl) << "cannot create" << visibleName(decodeFileName(fileName.c_str()))
+                       << std::strerror(errno);
         return false;
     }
+    begin();
+    return true;
+}
+
+bool WavWriter::attach(int descriptor) {
+    close();
+    fd = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        qCDebug(lcMcl) << "cannot take descriptor" << descriptor << std::strerror(errno);
+        return false;
+    }
+    begin();
+    return true;
+}
+
+void WavWriter::begin() {
     struct stat status {};
     seekable = ::fstat(fd, &status) == 0 && (S_ISREG(status.st_mode) || S_ISBLK(status.st_mode));
     failed = headerStarted = flushed = false;
@@ -93,7 +111,6 @@ bool WavWriter::open(const std::string& fileName) {
     stretch.reset();
     buffer.clear();
     buffer.reserve(2 * kGather);
-    return true;
 }
 
 bool WavWriter::write(const SoundBlock& block) {

@@ -35,6 +35,9 @@ public:
 
     // Creates (or empties) the file. False when it cannot be created.
     bool open(const std::string& fileName);
+    // Writes into an open file from its start, through a copy of `descriptor` that close()
+    // closes. False when it cannot be copied.
+    bool attach(int descriptor);
     bool isOpen() const { return fd >= 0; }
     // False when the block cannot be written.
     bool write(const SoundBlock& block);
@@ -43,6 +46,7 @@ public:
     bool close();
 
 private:
+    void begin();
     bool appendConverted(const SoundBlock& block);
     bool append(const std::int16_t* samples, std::size_t count);
     bool finishStretch();

@@ -47,7 +47,7 @@ TEST_F(ConversionRun, StartRunsTheJobOnTheWindowsSettings) {
     form->btnStart->click();
     EXPECT_EQ(mcl.calls.front(), "MclMpegInternalDecoder(0)");
     // The library writes a new file beside the destination, which then takes its place.
-    const auto named = mcl.callsStartingWith("MclAudioSetFileName(1," + dir.path().toStdString());
+    const auto named = mcl.callsStartingWith("MclAudioSetFileHandle(1," + dir.path().toStdString());
     EXPECT_EQ(named.size(), 1u);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"my out.wav"});
     EXPECT_EQ(mcl.callsStartingWith("MclReadOpen"), bothOpened);
@@ -92,6 +92,7 @@ TEST_F(ConversionRun, TheBandShowsProgressAndTheEndAndFailedSourcesAreMarked) {
     form->ListView1->clear();
     addSourceEntries({"/v/a.avi", "/v/missing.avi", "/v/b.avi"});
     mcl.fullBlockSeconds = 10;
+    mcl.lastBlockSeconds = 0;
     mcl.lengths["/v/a.avi"] = 20;
     mcl.lengths["/v/b.avi"] = 20;
     QStringList during;

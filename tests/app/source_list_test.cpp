@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -80,6 +81,18 @@ TEST_F(SourceList, CancelAndEmptySelectionsAddNothingAndTheSameFileMayComeTwice)
     addThroughDialog({"e.vob"}, dialogForm->BitBtnXP1); // the dialog kept its folder
     addThroughDialog({"e.vob"}, dialogForm->BitBtnXP1);
     EXPECT_EQ(sourceEntries(), QStringList({videos.filePath("e.vob"), videos.filePath("e.vob")}));
+}
+
+using ShownNames = FormTest;
+
+TEST_F(ShownNames, AnEntryShowsTheControlCharactersOfItsNameAndKeepsTheName) {
+    const QString name = QStringLiteral("/v/a\x1b[2J\nb.avi");
+    form->appendSources({name});
+    EXPECT_EQ(sourceEntries(), QStringList{name});
+    const QModelIndex entry = form->ListView1->model()->index(0, 0);
+    auto* delegate = static_cast<QStyledItemDelegate*>(form->ListView1->itemDelegate());
+    EXPECT_EQ(delegate->displayText(entry.data(), QLocale()),
+              QStringLiteral("/v/a\\x1b[2J\\nb.avi"));
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <QProcess>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -160,11 +161,14 @@ TEST(CliEndToEnd, ANameIsAlwaysTheFileOfThatName) {
     ASSERT_TRUE(media::makeVideoWithSine(dir.filePath("12:30.mpg"), 440, 1.0,
                                          {"-c:a", "mp2", "-ar", "48000", "-ac", "2"}));
     ASSERT_TRUE(QFile::copy(dir.filePath("12:30.mpg"), dir.filePath("concat:x.mpg")));
-    // A Latin-1 name, which Qt's own names cannot hold.
+    // A Latin-1 name, which Qt's own names cannot hold, nor QTemporaryDir remove.
+    const QByteArray latin = QFile::encodeName(dir.path()) + "/caf\xe9.mpg";
+    const struct Remove {
+        const QByteArray& name;
+        ~Remove() { ::unlink(name.constData()); }
+    } removeLatin{latin};
     ASSERT_TRUE(QFile::copy(dir.filePath("12:30.mpg"), dir.filePath("latin")));
-    ASSERT_EQ(::rename(QFile::encodeName(dir.filePath("latin")).constData(),
-                       (QFile::encodeName(dir.path()) + "/caf\xe9.mpg").constData()),
-              0);
+    ASSERT_EQ(::rename(QFile::encodeName(dir.filePath("latin")).constData(), latin.constData()), 0);
     QProcess cli;
     cli.setWorkingDirectory(dir.path());
     cli.start(QStringLiteral("bash"), {"-c",

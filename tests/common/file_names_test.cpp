@@ -33,12 +33,38 @@ TEST(FileNames, EveryByteSequenceComesBackAsItWas) {
 TEST(FileNames, ANameThatIsNoUtf8StillOpensItsFile) {
     ScratchDir dir;
     const QByteArray bytes = QFile::encodeName(dir.path()) + "/caf\xe9.mp4";
+    // QTemporaryDir cannot remove a name Qt cannot hold.
+    const struct Remove {
+        const QByteArray& name;
+        ~Remove() { ::unlink(name.constData()); }
+    } removeLatin{bytes};
     const int fd = ::open(bytes.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
     ASSERT_GE(fd, 0);
     ::close(fd);
     EXPECT_EQ(::access(encodeFileName(decodeFileName(bytes)).constData(), F_OK), 0);
     // Qt's own decoding loses the byte: the name would no longer open the file.
     EXPECT_NE(::access(QFile::encodeName(QFile::decodeName(bytes)).constData(), F_OK), 0);
+}
+
+TEST(FileNames, ControlCharactersAreShownNotSent) {
+    const struct {
+        QByteArray name;
+        const char* shown;
+    } cases[] = {
+        {"clear\x1b[2J.mpg", "clear\\x1b[2J.mpg"},
+        {"title\x1b]0;owned\x07.mpg", "title\\x1b]0;owned\\x07.mpg"},
+        {"two\nlines\r\t.mpg", "two\\nlines\\r\\t.mpg"},
+        {"del\x7f", "del\\x7f"},
+        {"c1 \xc2\x9b", "c1 \\x9b"},       // U+009B, the 8-bit CSI
+        {"raw \x9b\xe9", "raw \\x9b\xe9"}, // a C1 byte that is no UTF-8 is shown too
+        {"Gr\xc3\xb6\xc3\x9f"
+         "e \xe2\x82\xac",
+         "Gr\xc3\xb6\xc3\x9f"
+         "e \xe2\x82\xac"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(encodeFileName(visibleName(decodeFileName(c.name))), QByteArray(c.shown))
+            << c.name.toHex().constData();
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 // A codec library that records every call as text and plays sources from a script:
 // each path is given the number of reads that return 0 before the one that ends it.
 class FakeMcl : public MclLibrary, public CallLog {
@@ -18,20 +20,24 @@ public:
         int fullReads = 0;         // reads that return 0 before the last one
         bool opens = true;         // false: the open fails, its first read fails
         bool failsReading = false; // the last read fails instead of ending the source
+        bool silent = false;       // its reads deliver no sound at all
     };
 
     std::map<std::string, Source> sources;
     std::string errorText = "OK";
     int writeResult = 0;
-    int closeResult = 0;       // of MclWriteClose
-    bool setNameFails = false; // MclAudioSetFileName cannot create the file
-    double fullBlockSeconds = 0;
-    double lastBlockSeconds = 0;
-    std::vector<std::string> fileNames;    // every name given to MclAudioSetFileName
+    int closeResult = 0;         // of MclWriteClose
+    bool setNameFails = false;   // MclAudioSetFileName cannot create the file
+    double fullBlockSeconds = 2; // of sound a full read delivers
+    double lastBlockSeconds = 1; // of sound the read that ends a source delivers
+    // Every name given to MclAudioSetFileName, and the name of every file given to
+    // MclAudioSetFileHandle.
+    std::vector<std::string> fileNames;
     std::map<std::string, double> lengths; // what MclSourceSeconds tells; unknown otherwise
     // Runs inside MclReadSound, after it was recorded: lets a test act during the job.
     std::function<void(int readNumber)> onRead;
-    // Runs inside MclAudioSetFileName: lets a test write the file the library would write.
+    // Runs inside MclAudioSetFileName and MclAudioSetFileHandle: lets a test write the file the
+    // library would write.
     std::function<void(const std::string& fileName)> onSetFileName;
 
     int MclTranslate(const char* text, const char* replacement) override {
@@ -54,6 +60,17 @@ public:
                             "\xdcng\xfcltiger Zieldateiname oder Zieldateiformat");
         if (onSetFileName)
             onSetFileName(fileName);
+        return succeed();
+    }
+    int MclAudioSetFileHandle(MclHandle output, int descriptor) override {
+        const std::string name = fileNameOf(descriptor);
+        record("MclAudioSetFileHandle(" + std::to_string(output) + "," + name + ")");
+        fileNames.push_back(name);
+        if (setNameFails || descriptor < 0)
+            return failWith(MclError::InvalidOutput,
+                            "\xdcng\xfcltiger Zieldateiname oder Zieldateiformat");
+        if (onSetFileName)
+            onSetFileName(name);
         return succeed();
     }
     MclHandle MclSndCreate() override {
@@ -101,6 +118,10 @@ public:
         return it == lengths.end() ? -1 : it->second;
     }
     double MclSndSeconds(MclHandle) override {
+        // A read that fails or was aborted delivers nothing.
+        if (!current.opens || current.silent ||
+            (!lastReadFull && (current.failsReading || aborted)))
+            return 0;
         return lastReadFull ? fullBlockSeconds : lastBlockSeconds;
     }
     int MclWriteSound(MclHandle output, MclHandle sound) override {
@@ -137,6 +158,14 @@ public:
     }
 
 private:
+    static std::string fileNameOf(int descriptor) {
+        if (descriptor < 0)
+            return "<none>";
+        char name[4096] = {};
+        const std::string link = "/proc/self/fd/" + std::to_string(descriptor);
+        const ssize_t length = ::readlink(link.c_str(), name, sizeof name - 1);
+        return length > 0 ? std::string(name, static_cast<std::size_t>(length)) : "<closed>";
+    }
     int failWith(MclError error, std::string text) {
         state = error;
         errorText = std::move(text);

@@ -23,12 +23,12 @@ using ::testing::IsEmpty;
 
 namespace {
 
-// The calls, with the name the library was given for the destination shown as <new>.
+// The calls, with the file the library was given for the destination shown as <new>.
 std::vector<std::string> callsOf(const FakeMcl& mcl) {
     std::vector<std::string> calls = mcl.calls;
     for (std::string& call : calls) {
-        if (call.starts_with("MclAudioSetFileName(1,"))
-            call = "MclAudioSetFileName(1,<new>)";
+        if (call.starts_with("MclAudioSetFileHandle(1,"))
+            call = "MclAudioSetFileHandle(1,<new>)";
     }
     return calls;
 }
@@ -70,7 +70,7 @@ TEST_F(JobWavTest, EmptyListStillCreatesClosesAndFreesTheOutput) {
     run();
     EXPECT_THAT(callsOf(mcl),
                 ElementsAre("MclMpegInternalDecoder(-1)", "MclCreate()",
-                            "MclAudioSetFileName(1,<new>)", "MclGetErrorStr()", "MclSndCreate()",
+                            "MclAudioSetFileHandle(1,<new>)", "MclGetErrorStr()", "MclSndCreate()",
                             "MclSndFree(2)", "MclWriteClose(1)", "MclFree(1)"));
     EXPECT_THAT(lines(), ElementsAre("Ausgabedatei OK", "Konvertierung beendet..."));
     EXPECT_EQ(job.outcome().kind, ConversionOutcome::Kind::Finished);
