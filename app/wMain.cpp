@@ -75,20 +75,17 @@ void TMainForm::btnStartClick() {
     // A start pressed while a conversion pumps messages would nest a second one inside it.
     if (job.running())
         return;
-    if (FilenameEdit1->FileName().isEmpty()) {
-        AddProgressLine(QStringLiteral("Sie müssen einen Zieldateinamen auswählen!"));
-        AddProgressLine(QStringLiteral("Klicken Sie auf den kleinen Button neben dem"));
-        AddProgressLine(QStringLiteral("Eingabefeld für die Zieldatei."));
-        return;
-    }
+    if (FilenameEdit1->FileName().isEmpty())
+        return refuseStart({QStringLiteral("Sie müssen einen Zieldateinamen auswählen!"),
+                            QStringLiteral("Klicken Sie auf den kleinen Button neben dem"),
+                            QStringLiteral("Eingabefeld für die Zieldatei.")});
     // Only the first word of an unquoted name with blanks is read: that would write another
     // file than the one the user typed, perhaps one of the user's.
-    if (destinationWordsDropped(FilenameEdit1->text())) {
-        AddProgressLine(QStringLiteral("Der Zieldateiname enthält Leerzeichen: bitte setzen Sie"));
-        AddProgressLine(QStringLiteral("ihn in doppelte Anführungszeichen, zum Beispiel:"));
-        AddProgressLine(QStringLiteral("\"%1\"").arg(FilenameEdit1->text().trimmed()));
-        return;
-    }
+    if (destinationWordsDropped(FilenameEdit1->text()))
+        return refuseStart(
+            {QStringLiteral("Der Zieldateiname enthält Leerzeichen: bitte setzen Sie"),
+             QStringLiteral("ihn in doppelte Anführungszeichen, zum Beispiel:"),
+             QStringLiteral("\"%1\"").arg(FilenameEdit1->text().trimmed())});
     struct CloseWhenDone {
         TMainForm& form;
         ~CloseWhenDone() {
@@ -98,7 +95,20 @@ void TMainForm::btnStartClick() {
             }
         }
     } closeWhenDone{*this};
-    job.RunConversion();
+    abortNow = false;
+    try {
+        job.RunConversion();
+    } catch (const std::exception&) {
+        // Ended at once by a second close: the user asked for it, and the window goes.
+        if (!abortNow)
+            throw;
+    }
+}
+
+void TMainForm::refuseStart(const QStringList& lines) {
+    for (const QString& line : lines)
+        AddProgressLine(line);
+    progressBand->showRefusal(lines.join(u' '));
 }
 
 void TMainForm::btnStopClick() {
@@ -155,6 +165,17 @@ void TMainForm::progressChanged(const ConversionProgress& progress) {
     progressBand->showProgress(progress);
 }
 
+QString TMainForm::abortReason() {
+    if (!abortNow)
+        return {};
+    return QStringLiteral("Die Umwandlung wurde sofort abgebrochen; die Zieldatei bleibt, wie "
+                          "sie war.");
+}
+
+void TMainForm::stopAccepted(bool afterSource) {
+    progressBand->showStopping(afterSource, closeWhenIdle);
+}
+
 void TMainForm::showErrorMessage(const QString& text) {
     showErrorBox(this, QString(), text);
 }
@@ -165,6 +186,11 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         return;
     }
     event->ignore();
+    if (closeWhenIdle) {
+        abortNow = true;
+        progressBand->showAborting();
+        return;
+    }
     closeWhenIdle = true;
     runHandler(this, [this] { btnStopClick(); });
 }

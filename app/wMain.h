@@ -63,6 +63,8 @@ public:
     void showErrorMessage(const QString& text) override;
     void runStateChanged(bool running) override;
     void progressChanged(const ConversionProgress& progress) override;
+    QString abortReason() override;
+    void stopAccepted(bool afterSource) override;
 
     bool conversionRunning() const { return job.running(); }
     bool StopRequested() const { return job.stopRequested(); }
@@ -71,12 +73,15 @@ public:
 
 protected:
     // Closing during a conversion stops it; the window closes when the job has ended, so the
-    // destination is left complete.
+    // destination is left complete. Closing again ends the run at once: it fails, and the
+    // destination stays as it was.
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();
     void connectHandlers();
+    // A start that begins nothing: its lines go to the log, their gist to the band.
+    void refuseStart(const QStringList& lines);
     // Notes which list entry each source of the starting run is, and clears the last run's marks.
     void tagSources();
     // Marks the entries whose sources did not go in whole, with the reason as their tooltip.
@@ -85,6 +90,7 @@ private:
     ConversionLibraries libs;
     ConversionJob job;
     bool closeWhenIdle = false;
+    bool abortNow = false;
     // The buttons' states before a run, given back when it ends.
     bool startWasEnabled = true;
     bool stopWasEnabled = true;
