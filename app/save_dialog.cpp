@@ -2,10 +2,14 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #include "app/save_dialog.h"
 
+#include "shell/file_columns.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QTreeView>
 
 namespace {
 
@@ -29,6 +33,10 @@ std::optional<QString> QtSaveFileDialog::execute(QWidget* parent, const SaveDial
     // Qt's own dialog rather than the desktop's: it speaks German with the program and keeps
     // the proposal as given.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // Sizes and dates in the program's locale, every column as wide as its texts.
+    dialog.setProxyModel(new LocaleFileColumns(&dialog));
+    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView")))
+        fitFileColumns(*details->header());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
