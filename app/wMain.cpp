@@ -5,11 +5,16 @@
 #include "acm/ACMConvertor.h"
 #include "app/AddPagesFUnit.h"
 #include "app/FilenameEdit.h"
+#include "app/accessible_texts.h"
+#include "app/desktop_bus.h"
 #include "app/destination_name.h"
 #include "app/error_box.h"
 #include "app/progress_band.h"
+#include "app/run_notice.h"
+#include "app/startup.h"
 #include "app/window_font.h"
 #include "pipeline/mcl_translations.h"
+#include "pipeline/progress_text.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -32,7 +37,8 @@ static void initResources() {
 TMainForm::TMainForm(ConversionLibraries libraries, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      libs(libraries), job(*this, libraries) {
+      libs(libraries), job(*this, libraries),
+      desktop(std::make_unique<DesktopBus>(kDesktopFileName)) {
     initResources();
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Quorrel Tavimo 1.0"));
@@ -44,6 +50,7 @@ TMainForm::TMainForm(ConversionLibraries libraries, QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 
     createControls();
+    describeControls(*this);
     connectHandlers();
     FormCreate();
 }
@@ -153,16 +160,23 @@ void TMainForm::runStateChanged(bool running) {
         btnStop->setEnabled(true);
         tagSources();
         progressBand->runStarted();
+        desktop->showProgress(0);
     } else {
         btnStart->setEnabled(startWasEnabled);
         btnStop->setEnabled(stopWasEnabled);
         markProblemSources(job.outcome());
         progressBand->runEnded(job.outcome());
+        desktop->hideProgress();
+        if (const auto notice =
+                runEndNotice(job.outcome(), progressBand->secondsSinceStart(), isActiveWindow()))
+            desktop->notify(notice->title, notice->body);
     }
 }
 
 void TMainForm::progressChanged(const ConversionProgress& progress) {
     progressBand->showProgress(progress);
+    if (progress.totalSeconds > 0)
+        desktop->showProgress(progressFigures(progress, 0).percent);
 }
 
 QString TMainForm::abortReason() {

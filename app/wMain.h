@@ -8,12 +8,15 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
 class QTreeWidget;
+class DesktopBus;
 class ProgressBand;
 class TACMConvertor;
 class TFilenameEdit;
@@ -89,6 +92,8 @@ private:
 
     ConversionLibraries libs;
     ConversionJob job;
+    // Notifications and the task-bar entry's progress, where the desktop has a session bus.
+    std::unique_ptr<DesktopBus> desktop;
     bool closeWhenIdle = false;
     bool abortNow = false;
     // The buttons' states before a run, given back when it ends.
