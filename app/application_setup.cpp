@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QStandardPaths>
 
 ApplicationSetup::ApplicationSetup() {
     QCoreApplication::setApplicationName(kApplicationTitle);
@@ -22,13 +23,24 @@ ApplicationSetup::ApplicationSetup() {
 
 void ApplicationSetup::useInstalledIconTheme() {
     // Outside a desktop session (a bare X server with a window manager of its own) Qt knows no
-    // icon theme, and the folder tree and the file lists would show the style's few icons.
-    if (QIcon::hasThemeIcon(QStringLiteral("folder")))
+    // icon theme but the empty "hicolor", and the folder tree and the file lists would show the
+    // style's few icons. Asking for an icon first would keep that answer, so the name decides.
+    const QString current = QIcon::themeName();
+    if (!current.isEmpty() && current != QLatin1String("hicolor"))
         return;
+    // Without a platform theme (the offscreen platform) Qt does not look in the system's folders.
+    QStringList folders = QIcon::themeSearchPaths();
+    for (const QString& folder :
+         QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                   QStandardPaths::LocateDirectory)) {
+        if (!folders.contains(folder))
+            folders << folder;
+    }
     for (const char* name : {"breeze", "Adwaita", "gnome", "oxygen"}) {
-        for (const QString& folder : QIcon::themeSearchPaths()) {
+        for (const QString& folder : folders) {
             if (QFileInfo::exists(QStringLiteral("%1/%2/index.theme").arg(folder, name))) {
-                QIcon::setFallbackThemeName(QString::fromLatin1(name));
+                QIcon::setThemeSearchPaths(folders);
+                QIcon::setThemeName(QString::fromLatin1(name));
                 return;
             }
         }
@@ -39,5 +51,6 @@ ApplicationSetup::~ApplicationSetup() {
     if (translated)
         QCoreApplication::removeTranslator(&qtTexts);
     QLocale::setDefault(previousLocale);
-    QIcon::setFallbackThemeName(previousFallbackTheme);
+    QIcon::setThemeSearchPaths(previousThemeFolders);
+    QIcon::setThemeName(previousTheme);
 }

@@ -24,7 +24,8 @@ private:
     static void useInstalledIconTheme();
 
     QLocale previousLocale;
-    QString previousFallbackTheme = QIcon::fallbackThemeName();
+    QString previousTheme = QIcon::themeName();
+    QStringList previousThemeFolders = QIcon::themeSearchPaths();
     QTranslator qtTexts;
     bool translated = false;
 };

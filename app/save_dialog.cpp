@@ -9,7 +9,11 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QListView>
+#include <QStyle>
 #include <QTreeView>
+
+#include <algorithm>
 
 namespace {
 
@@ -26,6 +30,19 @@ void proposeName(QFileDialog& dialog, const QString& name) {
         nameBox->setText(name);
 }
 
+// Widens the dialog's list of places ("Computer", home) so that no name in it is cut.
+void fitPlaces(QFileDialog& dialog) {
+    auto* places = dialog.findChild<QListView*>(QStringLiteral("sidebar"));
+    if (!places || !places->model())
+        return;
+    int widest = 0;
+    for (int row = 0; row < places->model()->rowCount(); ++row)
+        widest = std::max(widest, places->sizeHintForIndex(places->model()->index(row, 0)).width());
+    // Room for the frame and a scroll bar, should the places outgrow their height.
+    places->setMinimumWidth(widest + 2 * places->frameWidth() +
+                            places->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
+}
+
 } // namespace
 
 std::optional<QString> QtSaveFileDialog::execute(QWidget* parent, const SaveDialogState& state) {
@@ -37,6 +54,7 @@ std::optional<QString> QtSaveFileDialog::execute(QWidget* parent, const SaveDial
     dialog.setProxyModel(new LocaleFileColumns(&dialog));
     if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView")))
         fitFileColumns(*details->header());
+    fitPlaces(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);

@@ -9,7 +9,7 @@
 
 ShellList::ShellList(QWidget* parent)
     : QTreeView(parent), entries(new LocaleFileSystemModel(this)) {
-    // Qt's widget provider falls back on the style's icons where the theme has none.
+    // The widgets' provider falls back on the style's icons where the theme has none.
     entries->setIconProvider(&icons);
     // Sub-folders are listed whatever their names; only files must match a mask.
     entries->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
@@ -24,7 +24,6 @@ ShellList::ShellList(QWidget* parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(true);
     sortByColumn(0, Qt::AscendingOrder);
-    header()->resizeSection(0, 220);
     fitFileColumns(*header());
     connect(entries, &QFileSystemModel::directoryLoaded, this, &ShellList::folderLoaded);
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {

@@ -108,5 +108,12 @@ void ShellTree::select(QStandardItem* node) {
         expand(parent);
     setCurrentIndex(index);
     expand(index);
-    scrollTo(index);
+    // Before the tree is shown it has no size to scroll by; it scrolls when it is shown.
+    if (isVisible())
+        scrollTo(index);
+}
+
+void ShellTree::showEvent(QShowEvent* event) {
+    QTreeView::showEvent(event);
+    scrollTo(currentIndex());
 }

@@ -31,6 +31,9 @@ signals:
     // Another folder was selected.
     void folderChanged();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void select(QStandardItem* node);
     // The desktop's node the given one lies in, or null for the desktop itself.

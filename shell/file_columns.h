@@ -8,10 +8,11 @@
 class QHeaderView;
 
 // Qt's file model writes sizes and dates in the system's locale, which is English where the
-// process runs without one; these write them in the program's locale (QLocale()).
+// process runs without one; these write them in the program's locale (QLocale()). Files get the
+// icon theme's icon for their type also where the desktop session hands Qt no file icons.
 
-// The size and date columns' texts of a file model's entry in the program's locale; an invalid
-// QVariant where the model's own text stands (other columns, folders' sizes).
+// The size and date columns' texts of a file model's entry in the program's locale, and a file's
+// icon by its type; an invalid QVariant where the model's own stands (other columns, folders).
 QVariant localeFileColumn(const QFileSystemModel& files, const QModelIndex& index, int role);
 
 // The file list's model.
@@ -30,5 +31,6 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 };
 
-// Sizes the columns after the name to their widest text, so none is cut.
+// Sizes the columns after the name to their widest text, so none is cut; the name takes the
+// rest of the width.
 void fitFileColumns(QHeaderView& header);
