@@ -12,7 +12,7 @@ namespace {
 
 struct ControlText {
     const char* control; // object name
-    QString name;
+    QString name;        // empty: the control's own text
     QString description;
 };
 
@@ -22,7 +22,8 @@ void describe(QWidget& form, std::initializer_list<ControlText> texts) {
         Q_ASSERT(control);
         if (!control)
             continue;
-        control->setAccessibleName(text.name);
+        if (!text.name.isEmpty())
+            control->setAccessibleName(text.name);
         control->setAccessibleDescription(text.description);
     }
 }
@@ -64,7 +65,8 @@ void describeControls(TMainForm& form) {
                             "geöffnet werden.")},
             {"progressBar", QStringLiteral("Fortschritt"),
              QStringLiteral("Wie weit die Umwandlung ist.")},
-            {"progressText", QStringLiteral("Stand der Umwandlung"),
+            // A label's name is its text: the reader says what the band says.
+            {"progressText", QString(),
              QStringLiteral("Was die Umwandlung gerade tut, wie sie endete, oder warum sie "
                             "nicht begann.")},
         });
