@@ -4,7 +4,6 @@
 #include "form_fixture.h"
 
 #include <QPushButton>
-#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,14 +57,10 @@ TEST_F(LogView, ShowsTheNewestLinesWhenMoreThanItHoldsAreAdded) {
     for (int i = 0; i < 10; ++i)
         form->AddProgressLine(QString::number(i));
     form->btnStart->click(); // no destination: three lines asking for one
-    ASSERT_EQ(logLines().size(), 13);
-    QTest::qWait(50);
     rows.painted.clear();
     form->lstProgress->viewport()->repaint();
-    EXPECT_TRUE(rows.painted.contains("Eingabefeld für die Zieldatei."));
+    EXPECT_EQ(rows.painted.last(), "Eingabefeld für die Zieldatei.");
     EXPECT_FALSE(rows.painted.contains("0"));
-    EXPECT_EQ(form->lstProgress->verticalScrollBar()->value(),
-              form->lstProgress->verticalScrollBar()->maximum());
 }
 
 } // namespace
