@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #include "app/AddPagesFUnit.h"
 
+#include "app/accessible_texts.h"
 #include "app/window_font.h"
 
 #include "shell/ShellLink.h"
@@ -72,4 +73,5 @@ TAddPagesForm::TAddPagesForm(QWidget* parent) : QDialog(parent) {
 
     ShellLink1 = new ShellLink(ShellTree1, ShellList1, this);
     ShellLink1->setObjectName(QStringLiteral("ShellLink1"));
+    describeControls(*this);
 }

@@ -13,7 +13,8 @@
 TFilenameEdit::TFilenameEdit(QWidget* parent)
     : QLineEdit(parent), dialog(std::make_unique<QtSaveFileDialog>()),
       browse(addAction(QIcon(QStringLiteral(":/icons/folder.png")), TrailingPosition)) {
-    browse->setToolTip(QStringLiteral("Browse"));
+    browse->setText(QStringLiteral("Durchsuchen"));
+    browse->setToolTip(QStringLiteral("Durchsuchen"));
     connect(browse, &QAction::triggered, this,
             [this] { runHandler(this, [this] { browseClick(); }); });
 }

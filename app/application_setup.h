@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
+#include <QIcon>
 #include <QLocale>
 #include <QTranslator>
 
@@ -20,7 +21,11 @@ public:
     bool qtTextsGerman() const { return translated; }
 
 private:
+    static void useInstalledIconTheme();
+
     QLocale previousLocale;
+    QString previousTheme = QIcon::themeName();
+    QStringList previousThemeFolders = QIcon::themeSearchPaths();
     QTranslator qtTexts;
     bool translated = false;
 };

@@ -9,6 +9,7 @@
 #include <exception>
 #include <functional>
 
+class QMessageBox;
 class QWidget;
 
 // The application's title: the caption of its error boxes and the name of its task-bar entry.
@@ -20,6 +21,9 @@ using ErrorBoxFunction =
     std::function<void(QWidget* parent, const QString& caption, const QString& text)>;
 void setErrorBox(ErrorBoxFunction box);
 void showErrorBox(QWidget* parent, const QString& caption, const QString& text);
+
+// Makes a message box wide enough that the title bar shows its whole caption.
+void widenForCaption(QMessageBox& box);
 
 // Shows an error that left a handler: captioned with the application title.
 void showHandlerError(QWidget* parent, const std::exception& error);

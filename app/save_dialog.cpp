@@ -2,10 +2,18 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #include "app/save_dialog.h"
 
+#include "shell/file_columns.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QListView>
+#include <QStyle>
+#include <QTreeView>
+
+#include <algorithm>
 
 namespace {
 
@@ -22,6 +30,19 @@ void proposeName(QFileDialog& dialog, const QString& name) {
         nameBox->setText(name);
 }
 
+// Widens the dialog's list of places ("Computer", home) so that no name in it is cut.
+void fitPlaces(QFileDialog& dialog) {
+    auto* places = dialog.findChild<QListView*>(QStringLiteral("sidebar"));
+    if (!places || !places->model())
+        return;
+    int widest = 0;
+    for (int row = 0; row < places->model()->rowCount(); ++row)
+        widest = std::max(widest, places->sizeHintForIndex(places->model()->index(row, 0)).width());
+    // Room for the frame and a scroll bar, should the places outgrow their height.
+    places->setMinimumWidth(widest + 2 * places->frameWidth() +
+                            places->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
+}
+
 } // namespace
 
 std::optional<QString> QtSaveFileDialog::execute(QWidget* parent, const SaveDialogState& state) {
@@ -29,6 +50,11 @@ std::optional<QString> QtSaveFileDialog::execute(QWidget* parent, const SaveDial
     // Qt's own dialog rather than the desktop's: it speaks German with the program and keeps
     // the proposal as given.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // Sizes and dates in the program's locale, every column as wide as its texts.
+    dialog.setProxyModel(new LocaleFileColumns(&dialog));
+    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView")))
+        fitFileColumns(*details->header());
+    fitPlaces(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);

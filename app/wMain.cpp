@@ -5,11 +5,17 @@
 #include "acm/ACMConvertor.h"
 #include "app/AddPagesFUnit.h"
 #include "app/FilenameEdit.h"
+#include "app/accessible_texts.h"
+#include "app/desktop_bus.h"
 #include "app/destination_name.h"
 #include "app/error_box.h"
 #include "app/progress_band.h"
+#include "app/run_notice.h"
+#include "app/startup.h"
 #include "app/window_font.h"
+#include "common/file_names.h"
 #include "pipeline/mcl_translations.h"
+#include "pipeline/progress_text.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -32,7 +38,8 @@ static void initResources() {
 TMainForm::TMainForm(ConversionLibraries libraries, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      libs(libraries), job(*this, libraries) {
+      libs(libraries), job(*this, libraries),
+      desktop(std::make_unique<DesktopBus>(kDesktopFileName)) {
     initResources();
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Quorrel Tavimo 1.0"));
@@ -44,6 +51,7 @@ TMainForm::TMainForm(ConversionLibraries libraries, QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 
     createControls();
+    describeControls(*this);
     connectHandlers();
     FormCreate();
 }
@@ -75,20 +83,17 @@ void TMainForm::btnStartClick() {
     // A start pressed while a conversion pumps messages would nest a second one inside it.
     if (job.running())
         return;
-    if (FilenameEdit1->FileName().isEmpty()) {
-        AddProgressLine(QStringLiteral("Sie müssen einen Zieldateinamen auswählen!"));
-        AddProgressLine(QStringLiteral("Klicken Sie auf den kleinen Button neben dem"));
-        AddProgressLine(QStringLiteral("Eingabefeld für die Zieldatei."));
-        return;
-    }
+    if (FilenameEdit1->FileName().isEmpty())
+        return refuseStart({QStringLiteral("Sie müssen einen Zieldateinamen auswählen!"),
+                            QStringLiteral("Klicken Sie auf den kleinen Button neben dem"),
+                            QStringLiteral("Eingabefeld für die Zieldatei.")});
     // Only the first word of an unquoted name with blanks is read: that would write another
     // file than the one the user typed, perhaps one of the user's.
-    if (destinationWordsDropped(FilenameEdit1->text())) {
-        AddProgressLine(QStringLiteral("Der Zieldateiname enthält Leerzeichen: bitte setzen Sie"));
-        AddProgressLine(QStringLiteral("ihn in doppelte Anführungszeichen, zum Beispiel:"));
-        AddProgressLine(QStringLiteral("\"%1\"").arg(FilenameEdit1->text().trimmed()));
-        return;
-    }
+    if (destinationWordsDropped(FilenameEdit1->text()))
+        return refuseStart(
+            {QStringLiteral("Der Zieldateiname enthält Leerzeichen: bitte setzen Sie"),
+             QStringLiteral("ihn in doppelte Anführungszeichen, zum Beispiel:"),
+             QStringLiteral("\"%1\"").arg(visibleName(FilenameEdit1->text().trimmed()))});
     struct CloseWhenDone {
         TMainForm& form;
         ~CloseWhenDone() {
@@ -98,7 +103,20 @@ void TMainForm::btnStartClick() {
             }
         }
     } closeWhenDone{*this};
-    job.RunConversion();
+    abortNow = false;
+    try {
+        job.RunConversion();
+    } catch (const std::exception&) {
+        // Ended at once by a second close: the user asked for it, and the window goes.
+        if (!abortNow)
+            throw;
+    }
+}
+
+void TMainForm::refuseStart(const QStringList& lines) {
+    for (const QString& line : lines)
+        AddProgressLine(line);
+    progressBand->showRefusal(lines.join(u' '));
 }
 
 void TMainForm::btnStopClick() {
@@ -143,16 +161,34 @@ void TMainForm::runStateChanged(bool running) {
         btnStop->setEnabled(true);
         tagSources();
         progressBand->runStarted();
+        desktop->showProgress(0);
     } else {
         btnStart->setEnabled(startWasEnabled);
         btnStop->setEnabled(stopWasEnabled);
         markProblemSources(job.outcome());
         progressBand->runEnded(job.outcome());
+        desktop->hideProgress();
+        if (const auto notice =
+                runEndNotice(job.outcome(), progressBand->secondsSinceStart(), isActiveWindow()))
+            desktop->notify(notice->title, notice->body);
     }
 }
 
 void TMainForm::progressChanged(const ConversionProgress& progress) {
     progressBand->showProgress(progress);
+    if (progress.totalSeconds > 0)
+        desktop->showProgress(progressFigures(progress, 0).percent);
+}
+
+QString TMainForm::abortReason() {
+    if (!abortNow)
+        return {};
+    return QStringLiteral("Die Umwandlung wurde sofort abgebrochen; die Zieldatei bleibt, wie "
+                          "sie war.");
+}
+
+void TMainForm::stopAccepted(bool afterSource) {
+    progressBand->showStopping(afterSource, closeWhenIdle);
 }
 
 void TMainForm::showErrorMessage(const QString& text) {
@@ -165,6 +201,11 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         return;
     }
     event->ignore();
+    if (closeWhenIdle) {
+        abortNow = true;
+        progressBand->showAborting();
+        return;
+    }
     closeWhenIdle = true;
     runHandler(this, [this] { btnStopClick(); });
 }

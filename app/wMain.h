@@ -8,12 +8,15 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
 class QTreeWidget;
+class DesktopBus;
 class ProgressBand;
 class TACMConvertor;
 class TFilenameEdit;
@@ -63,6 +66,8 @@ public:
     void showErrorMessage(const QString& text) override;
     void runStateChanged(bool running) override;
     void progressChanged(const ConversionProgress& progress) override;
+    QString abortReason() override;
+    void stopAccepted(bool afterSource) override;
 
     bool conversionRunning() const { return job.running(); }
     bool StopRequested() const { return job.stopRequested(); }
@@ -71,12 +76,15 @@ public:
 
 protected:
     // Closing during a conversion stops it; the window closes when the job has ended, so the
-    // destination is left complete.
+    // destination is left complete. Closing again ends the run at once: it fails, and the
+    // destination stays as it was.
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();
     void connectHandlers();
+    // A start that begins nothing: its lines go to the log, their gist to the band.
+    void refuseStart(const QStringList& lines);
     // Notes which list entry each source of the starting run is, and clears the last run's marks.
     void tagSources();
     // Marks the entries whose sources did not go in whole, with the reason as their tooltip.
@@ -84,7 +92,10 @@ private:
 
     ConversionLibraries libs;
     ConversionJob job;
+    // Notifications and the task-bar entry's progress, where the desktop has a session bus.
+    std::unique_ptr<DesktopBus> desktop;
     bool closeWhenIdle = false;
+    bool abortNow = false;
     // The buttons' states before a run, given back when it ends.
     bool startWasEnabled = true;
     bool stopWasEnabled = true;

@@ -5,6 +5,7 @@
 
 #include "app/FilenameEdit.h"
 #include "app/progress_band.h"
+#include "app/progress_log.h"
 #include "app/source_list_view.h"
 #include "pipeline/mp3_choices.h"
 
@@ -59,6 +60,7 @@ void TMainForm::createControls() {
     lstProgress->setUniformItemSizes(true);
     lstProgress->setSortingEnabled(false);
     lstProgress->setStyleSheet(QStringLiteral("QListWidget::item { height: 13px; }"));
+    keepNewestLinesInView(*lstProgress);
 
     // The labels are as wide as their texts in the window's font, Liberation Sans.
     Label1 = label(this, "Label1", QStringLiteral("Quelldateien:"), {8, 8, 66, 13});

@@ -49,4 +49,7 @@ public:
     // Non-empty: the run must end at once as failed, for this reason (German). Looked at after
     // every block.
     virtual QString abortReason() { return {}; }
+    // The running job took a stop request. It takes effect after the current block, or, with
+    // `afterSource` (the MP3 road), once the current source is in the destination.
+    virtual void stopAccepted(bool afterSource) { (void)afterSource; }
 };

@@ -59,6 +59,8 @@ void ConversionJob::RunConversion() {
         return;
     active = true;
     StopRequested = false;
+    mp3Road = false;
+    decodingWhole = false;
     // A source left waiting by the last run's stop must not make this run's sources give up.
     clearSourceInterrupt();
     result = ConversionOutcome{};
@@ -93,7 +95,12 @@ void ConversionJob::CancelConversion() {
 
 void ConversionJob::requestStop() {
     StopRequested = true;
-    CancelConversion();
+    // A source the MP3 road decodes goes into the destination whole, as the one it encodes does:
+    // the library must not cut it short.
+    if (!decodingWhole)
+        CancelConversion();
+    if (active)
+        host.stopAccepted(mp3Road);
 }
 
 void ConversionJob::convert(const ConversionSettings& settings) {
@@ -110,7 +117,8 @@ void ConversionJob::convert(const ConversionSettings& settings) {
         return refuse(why);
 
     libs.mcl.MclMpegInternalDecoder(settings.internalDecoder ? -1 : 0);
-    if (isWavDestination(settings.destination))
+    mp3Road = !isWavDestination(settings.destination);
+    if (!mp3Road)
         convertToWav(settings, destination);
     else
         convertToMp3(settings, destination);
@@ -137,7 +145,7 @@ void ConversionJob::estimateLengths(const QStringList& sources) {
     }
 }
 
-void ConversionJob::pump(double currentSeconds) {
+void ConversionJob::pump(double currentSeconds, double decodedSeconds) {
     ConversionProgress progress;
     progress.source = current;
     progress.sourceCount = static_cast<int>(lengths.size());
@@ -146,6 +154,12 @@ void ConversionJob::pump(double currentSeconds) {
     for (std::size_t i = static_cast<std::size_t>(current); i < lengths.size(); ++i)
         total += static_cast<int>(i) == current ? std::max(lengths[i], currentSeconds) : lengths[i];
     progress.totalSeconds = lengthsKnown ? total : 0;
+    if (decodedSeconds >= 0) {
+        progress.decoding = true;
+        progress.decodedSeconds = decodedSeconds;
+        const double length = lengths[static_cast<std::size_t>(current)];
+        progress.sourceSeconds = lengthsKnown ? std::max(length, decodedSeconds) : 0;
+    }
     host.progressChanged(progress);
     host.processEvents();
     checkAbort();

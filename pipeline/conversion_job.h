@@ -74,8 +74,9 @@ private:
     void convertToMp3(const ConversionSettings& settings, DestinationFile& destination);
     void encodeSources(const ConversionSettings& settings, EncoderStream& stream);
     SourceOpen openSource(const QString& path);
-    // Reads the open source block by block into the output's file.
-    SourceRead copySource(MclHandle input, MclHandle output, MclHandle sound, bool pumpMessages);
+    // Reads the open source block by block into the output's file, pumping messages after each
+    // block. Only with `stopEndsSource` does a stop end the source early.
+    SourceRead copySource(MclHandle input, MclHandle output, MclHandle sound, bool stopEndsSource);
     // Notes how one source went: whole, cut short, or not read at all.
     void noteSource(int index, const QString& path, const SourceOpen& open, const SourceRead& read,
                     double seconds);
@@ -90,7 +91,8 @@ private:
     bool classify();
     void commit(DestinationFile& destination);
     void fail(const QString& reason);
-    void pump(double currentSeconds);
+    // `decodedSeconds` not negative: the MP3 road is decoding the current source this far.
+    void pump(double currentSeconds, double decodedSeconds = -1);
     void checkAbort();
     void estimateLengths(const QStringList& sources);
 
@@ -98,6 +100,8 @@ private:
     ConversionLibraries libs;
     bool StopRequested = false;
     bool active = false;
+    bool mp3Road = false;
+    bool decodingWhole = false; // the MP3 road decodes a source that must go in whole
     ConversionOutcome result;
 
     // Progress of the running conversion.

@@ -42,4 +42,8 @@ struct ConversionProgress {
     int sourceCount = 0;     // sources in the run
     double doneSeconds = 0;  // sound that has gone all the way into the destination
     double totalSeconds = 0; // of all sources, partly estimated; 0 when nothing is known
+    // MP3 road: the source is being decoded, none of it has reached the destination yet.
+    bool decoding = false;
+    double decodedSeconds = 0; // of the source, decoded so far
+    double sourceSeconds = 0;  // its length, partly estimated; 0 when nothing is known
 };

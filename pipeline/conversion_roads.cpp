@@ -74,8 +74,9 @@ ConversionJob::SourceOpen ConversionJob::openSource(const QString& path) {
 }
 
 ConversionJob::SourceRead ConversionJob::copySource(MclHandle input, MclHandle output,
-                                                    MclHandle sound, bool pumpMessages) {
+                                                    MclHandle sound, bool stopEndsSource) {
     SourceRead read;
+    decodingWhole = !stopEndsSource;
     do {
         read.readResult = libs.mcl.MclReadSound(input, read.position, kReadBlock, sound);
         read.readError = libs.mcl.MclGetError();
@@ -90,11 +91,12 @@ ConversionJob::SourceRead ConversionJob::copySource(MclHandle input, MclHandle o
         host.TrimProgressLog();
         host.AddProgressLine(QString::number(read.position) +
                              QStringLiteral(" Samples gelesen..."));
-        if (pumpMessages)
+        if (stopEndsSource)
             pump(read.seconds);
         else
-            checkAbort();
-    } while (read.readResult == 0 && read.writeResult == 0 && !StopRequested);
+            pump(0, read.seconds);
+    } while (read.readResult == 0 && read.writeResult == 0 && !(stopEndsSource && StopRequested));
+    decodingWhole = false;
     return read;
 }
 
@@ -221,7 +223,8 @@ void ConversionJob::encodeSources(const ConversionSettings& settings, EncoderStr
         run.writing = true;
         if (libs.mcl.MclGetError() != MclError::Ok)
             temporaryFileFailed(temp->path());
-        // No messages are pumped while a source is decoded; the stage pumps them.
+        // A stop pressed while the source is decoded takes effect after its stage, as one pressed
+        // during the stage does.
         const SourceRead read = copySource(run.input, run.output, run.sound, false);
         libs.mcl.MclReadClose(std::exchange(run.input, 0));
         run.writing = false;

@@ -2,11 +2,15 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #include "shell/ShellList.h"
 
+#include "shell/file_columns.h"
+
 #include <QDir>
-#include <QFileSystemModel>
 #include <QHeaderView>
 
-ShellList::ShellList(QWidget* parent) : QTreeView(parent), entries(new QFileSystemModel(this)) {
+ShellList::ShellList(QWidget* parent)
+    : QTreeView(parent), entries(new LocaleFileSystemModel(this)) {
+    // The widgets' provider falls back on the style's icons where the theme has none.
+    entries->setIconProvider(&icons);
     // Sub-folders are listed whatever their names; only files must match a mask.
     entries->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
     entries->setNameFilterDisables(false);
@@ -20,12 +24,18 @@ ShellList::ShellList(QWidget* parent) : QTreeView(parent), entries(new QFileSyst
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(true);
     sortByColumn(0, Qt::AscendingOrder);
-    header()->resizeSection(0, 220);
+    fitFileColumns(*header());
     connect(entries, &QFileSystemModel::directoryLoaded, this, &ShellList::folderLoaded);
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (entries->isDir(index))
             emit folderOpened(entries->filePath(index));
     });
+}
+
+ShellList::~ShellList() {
+    // The model's reading thread asks the icon provider, a member that goes before the children.
+    setModel(nullptr);
+    delete entries;
 }
 
 void ShellList::setFilter(const QString& masks) {

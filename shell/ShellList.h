@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
+#include <QFileIconProvider>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -17,11 +18,13 @@ struct ShellListItem {
 };
 
 // The file list in report view: the sub-folders and the files of one folder that match the
-// filter masks, letter case ignored, several items selectable.
+// filter masks, letter case ignored, several items selectable; the theme's icons, sizes and
+// dates in the program's locale.
 class ShellList : public QTreeView {
     Q_OBJECT
 public:
     explicit ShellList(QWidget* parent = nullptr);
+    ~ShellList() override;
 
     // Masks separated by ";", such as "*.AVI;*.MPG".
     void setFilter(const QString& masks);
@@ -43,6 +46,7 @@ signals:
     void folderLoaded(const QString& path);
 
 private:
+    QFileIconProvider icons;
     QFileSystemModel* entries;
     QString filter;
     QString folder;

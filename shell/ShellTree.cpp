@@ -2,28 +2,46 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #include "shell/ShellTree.h"
 
+#include "shell/folder_tree_model.h"
+
 #include <QDir>
-#include <QFileSystemModel>
+#include <QFileInfo>
 #include <QHeaderView>
 
-ShellTree::ShellTree(QWidget* parent) : QTreeView(parent), folders(new QFileSystemModel(this)) {
-    folders->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
-    folders->setRootPath(QDir::rootPath());
+namespace {
+
+// True when `path` is `root` or lies below it.
+bool within(const QString& path, const QString& root) {
+    if (root.isEmpty())
+        return false;
+    if (path == root || root == QDir::rootPath())
+        return path.startsWith(root);
+    return path.startsWith(root + u'/');
+}
+
+} // namespace
+
+ShellTree::ShellTree(QWidget* parent) : QTreeView(parent), folders(new FolderTreeModel(this)) {
     setModel(folders);
-    for (int column = 1; column < folders->columnCount(); ++column)
-        hideColumn(column);
     header()->hide();
+    setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setDragDropMode(QAbstractItemView::NoDragDrop);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             &ShellTree::folderChanged);
+    connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+        // Opened again: what changed on disk since shows.
+        QStandardItem* node = folders->itemFromIndex(index);
+        if (!folders->takeFirstListing(node))
+            folders->relist(node);
+    });
+    expand(folders->desktop()->index());
     setSpecialFolder(SF_DRIVES);
 }
 
 QString ShellTree::SelectedFolder() const {
-    const QModelIndex current = currentIndex();
-    return current.isValid() ? folders->filePath(current) : QString();
+    return FolderTreeModel::path(folders->itemFromIndex(currentIndex()));
 }
 
 TShellFolder ShellTree::SpecialFolder() const {
@@ -37,24 +55,65 @@ TShellFolder ShellTree::SpecialFolder() const {
     return SF_NONE;
 }
 
+QStandardItem* ShellTree::placeOf(QStandardItem* node) const {
+    while (node && node->parent() && node->parent() != folders->desktop())
+        node = node->parent();
+    return node && node->parent() ? node : nullptr;
+}
+
 bool ShellTree::setSelectedFolder(const QString& path) {
-    const QModelIndex index = folders->index(QDir::cleanPath(path));
-    if (!index.isValid() || !folders->isDir(index))
+    const QString target = QDir::cleanPath(QDir(path).absolutePath());
+    if (!QFileInfo(target).isDir())
         return false;
-    for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
-        expand(parent);
-    setCurrentIndex(index);
-    expand(index);
-    scrollTo(index);
+    // The place of the selection, so that a folder opened in the list stays under it; else the
+    // place nearest the folder.
+    QStandardItem* place = placeOf(folders->itemFromIndex(currentIndex()));
+    if (!place || !within(target, FolderTreeModel::path(place))) {
+        place = nullptr;
+        for (QStandardItem* candidate : folders->places()) {
+            const QString root = FolderTreeModel::path(candidate);
+            if (within(target, root) &&
+                (!place || root.size() > FolderTreeModel::path(place).size()))
+                place = candidate;
+        }
+    }
+    if (!place)
+        return false;
+    QStandardItem* node = place;
+    const QString root = FolderTreeModel::path(place);
+    for (const QString& name : target.mid(root.size()).split(u'/', Qt::SkipEmptyParts)) {
+        node = folders->subFolder(node, name);
+        if (!node)
+            return false;
+    }
+    select(node);
     return true;
 }
 
 void ShellTree::setSpecialFolder(TShellFolder folder) {
-    if (folder == SF_DESKTOP) {
-        selectionModel()->clear();
-        return;
+    if (folder == SF_DESKTOP)
+        return select(folders->desktop());
+    for (QStandardItem* place : folders->places()) {
+        if (place->data(FolderTreeModel::KindRole).toInt() == folder)
+            return select(place);
     }
     const QString path = ShellFolderPath(folder);
     if (!path.isEmpty())
         setSelectedFolder(path);
+}
+
+void ShellTree::select(QStandardItem* node) {
+    const QModelIndex index = node->index();
+    for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+        expand(parent);
+    setCurrentIndex(index);
+    expand(index);
+    // Before the tree is shown it has no size to scroll by; it scrolls when it is shown.
+    if (isVisible())
+        scrollTo(index);
+}
+
+void ShellTree::showEvent(QShowEvent* event) {
+    QTreeView::showEvent(event);
+    scrollTo(currentIndex());
 }

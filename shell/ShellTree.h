@@ -6,10 +6,12 @@
 
 #include <QTreeView>
 
-class QFileSystemModel;
+class FolderTreeModel;
+class QStandardItem;
 
-// The folder tree: folders only, hidden ones left out. Its invisible root is the desktop; the
-// file-system root is its top node. No selected node means the desktop is selected.
+// The folder tree: folders only, hidden ones left out, with the theme's icons. Its top node is
+// the desktop, which holds the home folder, the desktop folder, the file system and the mounted
+// volumes; it opens at the file system.
 class ShellTree : public QTreeView {
     Q_OBJECT
 public:
@@ -20,7 +22,8 @@ public:
     // Which special folder the selected node is; SF_NONE for an ordinary folder.
     TShellFolder SpecialFolder() const;
 
-    // Selects the node of a folder path, opening its parents; false when there is none.
+    // Selects the node of a folder path, opening its parents; false when there is none. The
+    // path is looked for below the place the selection is in, else below the place nearest it.
     bool setSelectedFolder(const QString& path);
     void setSpecialFolder(TShellFolder folder);
 
@@ -28,6 +31,13 @@ signals:
     // Another folder was selected.
     void folderChanged();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
-    QFileSystemModel* folders;
+    void select(QStandardItem* node);
+    // The desktop's node the given one lies in, or null for the desktop itself.
+    QStandardItem* placeOf(QStandardItem* node) const;
+
+    FolderTreeModel* folders;
 };

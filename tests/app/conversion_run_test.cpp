@@ -63,13 +63,7 @@ TEST_F(ConversionRun, StopIsUsableForTheWholeRunOnBothRoadsAndStartIsNot) {
     conversion.dstUsed = 400;
     acm.script.assign(16, conversion);
     qputenv("TMPDIR", QFile::encodeName(dir.path()));
-    mcl.onSetFileName = [](const std::string& name) {
-        QFile file(QString::fromStdString(name));
-        if (name.ends_with("temp0.wav") && file.open(QIODevice::WriteOnly))
-            file.write(QByteArray("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0"
-                                  "\x10\xb1\x02\0\x04\0\x10\0data\0\0\0\0",
-                                  44));
-    };
+    mcl.onSetFileName = writeEmptyWav;
     form->btnStop->setEnabled(false);
     for (const char* name : {"out.wav", "out.mp3"}) {
         form->FilenameEdit1->setText(dir.filePath(name));

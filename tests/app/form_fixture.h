@@ -11,14 +11,26 @@
 #include "recorded_reads.h"
 #include "support/qt_print.h"
 
+#include <QFile>
 #include <QListWidget>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
+
+// What the codec library writes for a source on the MP3 road, here the header of an empty WAV
+// file of 44100 Hz 16-bit stereo.
+inline void writeEmptyWav(const std::string& name) {
+    QFile file(QString::fromStdString(name));
+    if (name.ends_with(".wav") && file.open(QIODevice::WriteOnly))
+        file.write(QByteArray("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0"
+                              "\x10\xb1\x02\0\x04\0\x10\0data\0\0\0\0",
+                              44));
+}
 
 // Answers the save dialog from a script (a null string or no answer cancels) and remembers what
 // it was shown.

@@ -4,10 +4,12 @@
 #include "shell/ShellLink.h"
 #include "shell/ShellList.h"
 #include "shell/ShellTree.h"
+#include "shell/folder_tree_model.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileSystemModel>
+#include <QIcon>
+#include <QStandardItem>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -33,28 +35,66 @@ protected:
     ShellList list;
 };
 
-TEST_F(ShellWidgets, TreeNamesTheSpecialFoldersAndShowsOnlyVisibleFolders) {
-    EXPECT_EQ(tree.SelectedFolder(), "/"); // it opens at the computer's drives
+TEST_F(ShellWidgets, TreeIsRootedAtTheDesktopAndShowsOnlyVisibleFolders) {
+    auto* model = qobject_cast<FolderTreeModel*>(tree.model());
+    ASSERT_NE(model, nullptr);
+    ASSERT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(model->desktop()->text(), "Desktop");
+    QStringList places;
+    for (const QStandardItem* place : model->places()) {
+        places << FolderTreeModel::path(place);
+        EXPECT_FALSE(place->icon().isNull()) << place->text().toStdString();
+    }
+    EXPECT_EQ(places.mid(0, 1), QStringList{QDir::homePath()});
+    EXPECT_TRUE(places.contains("/"));
+    EXPECT_EQ(tree.SelectedFolder(), "/"); // it opens at the file system
     EXPECT_EQ(tree.SpecialFolder(), SF_DRIVES);
     tree.setSpecialFolder(SF_DESKTOP);
+    EXPECT_EQ(tree.currentIndex(), model->desktop()->index());
     EXPECT_TRUE(tree.SelectedFolder().isEmpty());
     EXPECT_EQ(tree.SpecialFolder(), SF_DESKTOP);
     tree.setSpecialFolder(SF_PERSONAL);
     EXPECT_EQ(tree.SelectedFolder(), QDir::homePath());
+    EXPECT_EQ(tree.currentIndex().parent(), model->desktop()->index());
     EXPECT_FALSE(tree.setSelectedFolder(root + "/no such folder"));
+    EXPECT_FALSE(tree.setSelectedFolder(root + "/.hidden"));
     EXPECT_EQ(tree.SelectedFolder(), QDir::homePath());
     ASSERT_TRUE(tree.setSelectedFolder(root));
     EXPECT_EQ(tree.SelectedFolder(), root);
     EXPECT_EQ(tree.SpecialFolder(), SF_NONE);
 
-    auto* model = qobject_cast<QFileSystemModel*>(tree.model());
-    ASSERT_NE(model, nullptr);
-    const QModelIndex index = model->index(root);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(index) >= 1; }, 30000));
-    QStringList names;
-    for (int row = 0; row < model->rowCount(index); ++row)
-        names << model->fileName(model->index(row, 0, index));
-    EXPECT_EQ(names, QStringList{"inner"});
+    const auto subFolders = [&] {
+        QStringList names;
+        const QModelIndex index = tree.currentIndex();
+        for (int row = 0; row < model->rowCount(index); ++row)
+            names << model->index(row, 0, index).data().toString();
+        return names;
+    };
+    EXPECT_EQ(subFolders(), QStringList{"inner"});
+    // A folder made meanwhile shows when its parent is opened again.
+    ASSERT_TRUE(QDir(root).mkdir("later"));
+    tree.collapse(tree.currentIndex());
+    tree.expand(tree.currentIndex());
+    EXPECT_EQ(subFolders(), QStringList({"inner", "later"}));
+}
+
+TEST_F(ShellWidgets, ListShowsSizesAndDatesInTheProgramsLocaleWithIcons) {
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QFile video(root + "/inner/x.avi");
+    ASSERT_TRUE(video.open(QFile::WriteOnly));
+    video.write(QByteArray(383 * 1024, 'x'));
+    video.close();
+    list.setFolder(root + "/inner");
+    ASSERT_TRUE(waitForItems(1));
+    const QModelIndex entry = list.model()->index(0, 0, list.rootIndex());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return entry.siblingAtColumn(1).data().toString() == "383,00 KiB"; }, 30000))
+        << entry.siblingAtColumn(1).data().toString().toStdString();
+    const QDateTime modified = QFileInfo(video).lastModified();
+    EXPECT_EQ(entry.siblingAtColumn(3).data().toString(), modified.toString("dd.MM.yy HH:mm"));
+    EXPECT_FALSE(entry.data(Qt::DecorationRole).value<QIcon>().isNull());
+    QLocale::setDefault(previous);
 }
 
 TEST_F(ShellWidgets, LinkKeepsListAndTreeOnOneFolderAndADoubleClickOpensOne) {
