@@ -63,7 +63,7 @@ TEST_F(ConversionRun, StopIsUsableForTheWholeRunOnBothRoadsAndStartIsNot) {
     conversion.dstUsed = 400;
     acm.script.assign(16, conversion);
     qputenv("TMPDIR", QFile::encodeName(dir.path()));
-    mcl.onSetFileName = writeEmptyWav;
+    mcl.onSetFileName = writeShortWav;
     form->btnStop->setEnabled(false);
     for (const char* name : {"out.wav", "out.mp3"}) {
         form->FilenameEdit1->setText(dir.filePath(name));

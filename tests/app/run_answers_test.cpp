@@ -24,7 +24,7 @@ protected:
         mcl.sources["/v/b.avi"] = {2, true};
         addSourceEntries({"/v/a.avi", "/v/b.avi"});
         qputenv("TMPDIR", QFile::encodeName(temp.path()));
-        mcl.onSetFileName = writeEmptyWav;
+        mcl.onSetFileName = writeShortWav;
     }
     void TearDown() override {
         qunsetenv("TMPDIR");
