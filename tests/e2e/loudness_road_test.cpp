@@ -64,6 +64,8 @@ protected:
         spiky = dir->filePath(QStringLiteral("spiky.mp4"));
         ASSERT_TRUE(makeVideo(spiky, QStringLiteral("if(lt(mod(t\\,1)\\,0.002)\\,0.8\\,"
                                                     "pow(10\\,-30/20))*sin(2*PI*1000*t)")));
+        mono = dir->filePath(QStringLiteral("mono.mp4"));
+        ASSERT_TRUE(makeVideo(mono, sineAt(1000, -30), true));
         // Plain 16-bit samples, which every decoder gives back exactly.
         pcm = dir->filePath(QStringLiteral("pcm.avi"));
         ASSERT_TRUE(media::runFfmpeg(
@@ -105,6 +107,7 @@ protected:
     static inline QStringList sources;
     static inline QString spiky;
     static inline QString pcm;
+    static inline QString mono;
 
     QTemporaryDir temp;
     QTemporaryDir out;
@@ -152,6 +155,16 @@ TEST_F(LoudnessRoad, ASourceWhosePeakForbidsTheTargetGetsWhatItsPeakAllows) {
                   name == std::string("spiky.wav") ? -0.9 : -0.5);
         EXPECT_NEAR(first.integrated, level.loudness + level.gain, 1.0);
         EXPECT_NEAR(stretch(1).integrated, -18, 1.0);
+    }
+}
+
+TEST_F(LoudnessRoad, MonoIsLevelledAsItIsHeard) {
+    // The MP3 stream carries mono on both sides at full level; a WAV file keeps one channel.
+    for (const char* name : {"mono.wav", "mono.mp3"}) {
+        SCOPED_TRACE(name);
+        run(QString::fromUtf8(name), {mono}, true);
+        ASSERT_EQ(job.outcome().kind, ConversionOutcome::Kind::Finished);
+        EXPECT_NEAR(stretch(0).integrated, -18, 1.0);
     }
 }
 
