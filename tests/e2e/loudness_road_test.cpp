@@ -22,13 +22,14 @@ constexpr double kSeconds = 3;
 // and the resampler's joins lie there.
 constexpr double kMargin = 0.3;
 
-// A video whose sound is `expression` (of t) in both channels, at 48000 Hz.
-bool makeVideo(const QString& path, const QString& expression, double seconds = kSeconds) {
-    return media::runFfmpeg(
-        {"-f", "lavfi", "-i", QStringLiteral("testsrc=size=64x48:rate=25:duration=%1").arg(seconds),
-         "-f", "lavfi", "-i",
-         QStringLiteral("aevalsrc=%1|%1:s=48000:d=%2").arg(expression).arg(seconds), "-shortest",
-         "-c:v", "mpeg4", "-c:a", "aac", "-b:a", "192k", path});
+// A video whose sound is `expression` (of t) in both channels, or in one, at 48000 Hz.
+bool makeVideo(const QString& path, const QString& expression, bool mono = false) {
+    const QString channels = mono ? expression : expression + u'|' + expression;
+    return media::runFfmpeg({"-f", "lavfi", "-i",
+                             QStringLiteral("testsrc=size=64x48:rate=25:duration=%1").arg(kSeconds),
+                             "-f", "lavfi", "-i",
+                             QStringLiteral("aevalsrc=%1:s=48000:d=%2").arg(channels).arg(kSeconds),
+                             "-shortest", "-c:v", "mpeg4", "-c:a", "aac", "-b:a", "192k", path});
 }
 
 QString sineAt(double frequency, double dbfs) {
