@@ -4,6 +4,8 @@
 
 #include "pipeline/mp3_choices.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace {
@@ -14,6 +16,20 @@ template <std::size_t N> bool offered(const std::array<int, N>& choices, const Q
     // Exactly as the window's list shows it: no sign, no leading zeros, no blanks.
     return ok && QString::number(value) == text &&
            std::find(choices.begin(), choices.end(), value) != choices.end();
+}
+
+// A target loudness such as "-23" or "-23.5" (also "-23,5"), within the range offered.
+bool loudnessTarget(QString text, double& target) {
+    text.replace(u',', u'.');
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    // Plain decimals only: no exponent, no "inf", no blanks.
+    static const QRegularExpression plain(QStringLiteral("^[-+]?[0-9]+(\\.[0-9]+)?$"));
+    if (!ok || !plain.match(text).hasMatch() || value < kLowestLoudnessTarget ||
+        value > kHighestLoudnessTarget)
+        return false;
+    target = value;
+    return true;
 }
 
 CliParseResult usageError(const QString& error) {
@@ -54,6 +70,17 @@ CliParseResult parseCliArguments(const QStringList& arguments) {
         }
         if (argument == u"--quiet" || argument == u"-q") {
             options.quiet = true;
+            continue;
+        }
+        // Its value only after "=", so that a source can follow the bare option.
+        if (argument == u"--loudness" || argument.startsWith(u"--loudness=")) {
+            options.loudness = true;
+            if (argument.size() > 10 && !loudnessTarget(argument.mid(11), options.loudnessTarget))
+                return usageError(QStringLiteral("Ungültige Ziellautstärke: %1 (erlaubt sind %2 "
+                                                 "bis %3 LUFS)")
+                                      .arg(argument.mid(11))
+                                      .arg(kLowestLoudnessTarget)
+                                      .arg(kHighestLoudnessTarget));
             continue;
         }
         QString name = argument;
@@ -114,7 +141,7 @@ QString cliUsageText() {
         bitRates << QString::number(rate);
     return QStringLiteral(
                "Aufruf: tavimo-cli [--rate HZ] [--bitrate KBPS] [--threads N] [--directshow] "
-               "[--quiet] -o ZIEL QUELLE...\n"
+               "[--loudness[=LUFS]] [--quiet] -o ZIEL QUELLE...\n"
                "Schreibt die Tonspur der Quelldateien, in ihrer Reihenfolge, in die eine "
                "Zieldatei:\n"
                "eine WAV-Datei, wenn ZIEL auf .wav endet, sonst eine MP3-Datei.\n"
@@ -126,6 +153,11 @@ QString cliUsageText() {
                "  --threads N      Anzahl der Threads für die MP3-Kodierung, 1 bis 64\n"
                "                   (Vorgabe: %5, die Kerne dieses Rechners)\n"
                "  --directshow     MPEG nicht mit dem internen Decoder dekodieren\n"
+               "  --loudness[=LUFS]\n"
+               "                   jede Quelldatei auf dieselbe Lautstärke bringen (EBU R 128):\n"
+               "                   Ziel %6 bis %7 LUFS (Vorgabe %8), der Spitzenpegel bleibt\n"
+               "                   höchstens -1 dBTP; eine WAV-Zieldatei muss dann eine\n"
+               "                   gewöhnliche Datei sein (keine Pipe, kein Gerät)\n"
                "  --quiet, -q      keine Protokollzeilen auf der Standardausgabe\n"
                "  --version        Name und Version zeigen\n"
                "  --help, -h       diese Hilfe zeigen\n"
@@ -152,5 +184,8 @@ QString cliUsageText() {
         .arg(kDefaultSampleRate)
         .arg(bitRates.join(QStringLiteral(", ")))
         .arg(kDefaultBitRate)
-        .arg(availableCores());
+        .arg(availableCores())
+        .arg(kLowestLoudnessTarget)
+        .arg(kHighestLoudnessTarget)
+        .arg(kDefaultLoudnessTarget);
 }

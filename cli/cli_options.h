@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
+#include "pipeline/loudness_choices.h"
 #include "pipeline/mp3_choices.h"
 #include "platform/lame/available_cores.h"
 
@@ -15,6 +16,8 @@ struct CliOptions {
     int sampleRate = kDefaultSampleRate;
     int bitRate = kDefaultBitRate;
     bool internalDecoder = true;
+    bool loudness = false; // every source brought to loudnessTarget (LUFS)
+    double loudnessTarget = kDefaultLoudnessTarget;
     bool quiet = false;                  // no log lines on standard output
     unsigned threads = availableCores(); // MP3 encoder threads
 };

@@ -91,6 +91,8 @@ int runCli(const QStringList& arguments, const ConversionLibraries& libraries, s
     settings.sampleRate = parsed.options.sampleRate;
     settings.bitRate = parsed.options.bitRate;
     settings.internalDecoder = parsed.options.internalDecoder;
+    settings.loudness = parsed.options.loudness;
+    settings.loudnessTarget = parsed.options.loudnessTarget;
     installSignalHandlers(!isWavDestination(settings.destination));
 
     std::ostream& log = writesToStandardOutput(settings.destination) ? err : out;

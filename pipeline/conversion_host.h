@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
+#include "pipeline/loudness_choices.h"
 #include "pipeline/mp3_choices.h"
 
 #include <QString>
@@ -20,6 +21,9 @@ struct ConversionSettings {
     int sampleRate = kDefaultSampleRate; // MP3 output rate in Hz
     int bitRate = kDefaultBitRate;       // MP3 bit rate in kbit/s
     bool internalDecoder = true;
+    // Brings every source to the same loudness (EBU R 128), toward this target in LUFS.
+    bool loudness = false;
+    double loudnessTarget = kDefaultLoudnessTarget;
 };
 
 // Whoever runs conversions: the main window or the command-line tool. It gives the settings and

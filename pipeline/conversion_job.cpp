@@ -115,6 +115,12 @@ void ConversionJob::convert(const ConversionSettings& settings) {
     DestinationFile destination(settings.destination);
     if (const QString why = destination.refusal(); !why.isEmpty())
         return refuse(why);
+    // The WAV road gives each source its gain in the file it has written, which a pipe or a
+    // device cannot give back.
+    if (settings.loudness && isWavDestination(settings.destination) && destination.writesDirectly())
+        return refuse(QStringLiteral("Die Lautstärke lässt sich nur in einer gewöhnlichen "
+                                     "WAV-Datei angleichen, nicht in einer Pipe oder einem "
+                                     "Gerät - bitte wählen Sie eine andere Zieldatei."));
 
     libs.mcl.MclMpegInternalDecoder(settings.internalDecoder ? -1 : 0);
     mp3Road = !isWavDestination(settings.destination);

@@ -17,6 +17,8 @@ class AcmLibrary;
 class DestinationFile;
 class EncoderStream;
 class LameLibrary;
+class SampleGain;
+class SourceLevelling;
 class TempFile;
 struct StageResult;
 
@@ -83,8 +85,17 @@ private:
     void noteLostBlocks(int index, const QString& path, std::uint32_t blocks);
     // A source that went nowhere for `reason`, and counts as not read.
     void noteSkipped(int index, const QString& path, const QString& reason);
-    // Encodes a source's temporary file; nothing when its format cannot be converted.
-    std::optional<StageResult> encodeTemporary(TempFile& temp, EncoderStream& stream);
+    // Encodes a source's temporary file, with `gain` when given; nothing when its format cannot
+    // be converted.
+    std::optional<StageResult> encodeTemporary(TempFile& temp, EncoderStream& stream,
+                                               SampleGain* gain = nullptr);
+    // Levelling loudness: the source just written into the WAV destination gets its gain, in
+    // the file; false when the destination could not take it (the run has failed then).
+    bool levelWrittenSource(int index, double target, SourceLevelling& levelling, int descriptor,
+                            double seconds);
+    // The gain for the source just decoded into its temporary file.
+    SampleGain levelTemporary(int index, double target, SourceLevelling& levelling, double seconds);
+    void noteLevel(const SourceLevel& level);
     // Says, in the log, that the rate of the file just refused cannot be converted.
     QString unconvertibleRate();
     // Settles the outcome of a run that got to its end; false when it failed after all.

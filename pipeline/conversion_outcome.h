@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <limits>
 #include <vector>
 
 // A source that did not go into the destination whole.
@@ -13,6 +14,20 @@ struct SourceProblem {
     QString reason; // German, for the user
     // Part of it went in: it was cut short by a read error or lost blocks on the way.
     bool cutShort = false;
+};
+
+// How loud a source was and the gain it got, when the run levels loudness.
+struct SourceLevel {
+    int index = 0; // its row in the run's source list
+    // Integrated loudness in LUFS; -infinity when too short or silent to measure, NaN when it
+    // could not be measured at all. Either way the source keeps its level.
+    double loudness = -std::numeric_limits<double>::infinity();
+    double gain = 0;       // dB given to the source
+    double wantedGain = 0; // dB the target asked for
+    // The true peak limited the gain below what the target asked for; it is then `truePeak`
+    // (dBTP), and the gain brings it to the ceiling.
+    bool limitedByPeak = false;
+    double truePeak = std::numeric_limits<double>::quiet_NaN();
 };
 
 // How a run ended. Hosts decide what they show or return by this alone, never by log lines.
@@ -34,6 +49,7 @@ struct ConversionOutcome {
     int sourcesConverted = 0;            // sources whose sound went in, whole or in part
     std::vector<SourceProblem> problems; // in list order
     double seconds = 0;                  // length of the sound written to the destination
+    std::vector<SourceLevel> levels;     // levelling only: one per source that gave sound
 };
 
 // How far a running conversion is, reported each time the job pumps messages.

@@ -10,6 +10,8 @@
 #include "pipeline/destination_file.h"
 #include "pipeline/encoder_stream.h"
 #include "pipeline/output_file.h"
+#include "pipeline/sample_gain.h"
+#include "pipeline/source_levelling.h"
 #include "pipeline/temp_file.h"
 #include "pipeline/wav_to_mp3.h"
 
@@ -120,8 +122,15 @@ void ConversionJob::convertToWav(const ConversionSettings& settings, Destination
         current = i;
         const SourceOpen open = openSource(settings.sources[i]);
         run.input = open.input;
+        std::optional<SourceLevelling> levelling;
+        if (settings.loudness)
+            levelling.emplace(libs.mcl, run.output, destination.descriptor(), false);
         const SourceRead read = copySource(run.input, run.output, run.sound, true);
         libs.mcl.MclReadClose(std::exchange(run.input, 0));
+        if (levelling && read.writeResult == 0 &&
+            !levelWrittenSource(i, settings.loudnessTarget, *levelling, destination.descriptor(),
+                                read.seconds))
+            return;
         noteSource(i, settings.sources[i], open, read, read.seconds);
         // A destination that cannot take more ends the run: nothing more is decoded for it.
         if (read.writeResult != 0) {
@@ -223,17 +232,26 @@ void ConversionJob::encodeSources(const ConversionSettings& settings, EncoderStr
         run.writing = true;
         if (libs.mcl.MclGetError() != MclError::Ok)
             temporaryFileFailed(temp->path());
+        // The encoder hears mono at full level on both sides.
+        std::optional<SourceLevelling> levelling;
+        if (settings.loudness)
+            levelling.emplace(libs.mcl, run.output, temp->descriptor(), true);
         // A stop pressed while the source is decoded takes effect after its stage, as one pressed
         // during the stage does.
         const SourceRead read = copySource(run.input, run.output, run.sound, false);
         libs.mcl.MclReadClose(std::exchange(run.input, 0));
+        const bool levelled = !levelling || levelling->finish();
         run.writing = false;
         const int closed = libs.mcl.MclWriteClose(run.output);
-        if (read.writeResult != 0 || closed != 0)
+        if (read.writeResult != 0 || closed != 0 || !levelled)
             temporaryFileFailed(temp->path());
         host.AddProgressLine(QStringLiteral("MP3 Kodierung..."));
+        std::optional<SampleGain> gain;
+        if (levelling)
+            gain = levelTemporary(i, settings.loudnessTarget, *levelling, read.seconds);
 
-        if (const std::optional<StageResult> encoded = encodeTemporary(*temp, stream)) {
+        if (const std::optional<StageResult> encoded =
+                encodeTemporary(*temp, stream, gain ? &*gain : nullptr)) {
             noteSource(i, settings.sources[i], open, read, encoded->seconds);
             if (encoded->lostBlocks > 0)
                 noteLostBlocks(i, settings.sources[i], encoded->lostBlocks);
@@ -250,12 +268,13 @@ void ConversionJob::encodeSources(const ConversionSettings& settings, EncoderStr
     libs.mcl.MclFree(std::exchange(run.output, 0));
 }
 
-std::optional<StageResult> ConversionJob::encodeTemporary(TempFile& temp, EncoderStream& stream) {
+std::optional<StageResult> ConversionJob::encodeTemporary(TempFile& temp, EncoderStream& stream,
+                                                          SampleGain* gain) {
     // Read through the descriptor it was written through; the name is for messages only.
     QFile file(temp.path());
     if (!file.open(temp.descriptor(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
         temporaryFileFailed(temp.path());
-    StageContext stage{host, wavtowav, stream, [this](double seconds) { pump(seconds); }};
+    StageContext stage{host, wavtowav, stream, [this](double seconds) { pump(seconds); }, gain};
     try {
         return EncodeWavToMp3(stage, file);
     } catch (const EFormatNotConvertible&) {

@@ -190,7 +190,7 @@ bool DestinationFile::prepare() {
         const QByteArray candidate =
             stem + QByteArray::number(QRandomGenerator::system()->generate64(), 36) + ".part";
         fd = ::openat(folder, candidate.constData(),
-                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+                      O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             partName = candidate;
             partNote = RunFileNote(folder, partName);

@@ -8,6 +8,7 @@
 #include "pipeline/conversion_host.h"
 #include "pipeline/encoder_stream.h"
 #include "pipeline/mp3_choices.h"
+#include "pipeline/sample_gain.h"
 #include "pipeline/wav_header.h"
 
 #include <QFile>
@@ -97,6 +98,10 @@ StageResult EncodeWavToMp3(StageContext& context, QFile& file) {
     } catch (const EACMConvertor& error) {
         throw EFormatNotConvertible(error.what());
     }
+    SampleGain* const gain = context.gain && info.Format.wFormatTag == WAVE_FORMAT_PCM &&
+                                     info.Format.wBitsPerSample == 16
+                                 ? context.gain
+                                 : nullptr;
     const double bytesPerSecond = info.Format.nAvgBytesPerSec;
     const auto secondsOf = [bytesPerSecond](std::int64_t bytes) {
         return bytesPerSecond > 0 ? bytes / bytesPerSecond : 0;
@@ -117,6 +122,8 @@ StageResult EncodeWavToMp3(StageContext& context, QFile& file) {
             readFailed(file);
         if (got < length)
             throw EInOutError("Read beyond end of file");
+        if (gain)
+            gain->apply(reinterpret_cast<std::int16_t*>(convertor.InputBuffer.get()), length / 2);
         remaining -= length;
         total += length;
         ++blockCount;

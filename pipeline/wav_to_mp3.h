@@ -12,6 +12,7 @@
 class ConversionHost;
 class EncoderStream;
 class QFile;
+class SampleGain;
 
 // What the stage works with, lent by the conversion job for one call.
 struct StageContext {
@@ -20,6 +21,8 @@ struct StageContext {
     EncoderStream& stream;   // the run's MP3 encoder stream
     // Pumps the messages; told how many seconds of the file have gone into the stream so far.
     std::function<void(double seconds)> pump;
+    // Given to the file's samples as they are read, before the conversion; 16-bit PCM only.
+    SampleGain* gain = nullptr;
 };
 
 // What one call did.

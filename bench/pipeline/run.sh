@@ -2,8 +2,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # A 10-minute video of realistic sound to MP3: tavimo-cli on one thread, two and all cores,
 # beside ffmpeg with the same encoder settings, in alternating runs; prints the times (best of
-# REPS), their ratios to ffmpeg's, the CPU time and tavimo-cli's peak memory.
-# Targets: all cores at most 0.6 × ffmpeg's time, peak memory below 64 MiB.
+# REPS), their ratios to ffmpeg's, the CPU time and tavimo-cli's peak memory. Then both roads
+# with and without --loudness, alternating, and the ratio of their times.
+# Targets: all cores at most 0.6 × ffmpeg's time, peak memory below 64 MiB; with --loudness
+# at most 1.05 × the time without it on the MP3 road and 1.5 × on the WAV road.
 set -euo pipefail
 build=$(realpath "${1:-build}")
 reps=${REPS:-3}
@@ -61,4 +63,28 @@ done
 all=$(echo "${wall[$cores]} / ${wall[ffmpeg]}" | bc -l)
 printf 'all %d cores: ratio %.3f (target <= 0.6); memory target < 65536 KiB\n' "$cores" "$all"
 [ "$(echo "$all <= 0.6" | bc -l)" = 1 ] || status=1
+
+# Levelling loudness: the same source on each road, with and without the option.
+declare -A level
+for road in mp3 wav; do
+  for run in plain loudness; do level[$road-$run]=999999; done
+done
+for _ in $(seq "$reps"); do
+  for road in mp3 wav; do
+    for run in plain loudness; do
+      option=()
+      [ "$run" = loudness ] && option=(--loudness)
+      set -- $(timed "$build/tavimo-cli" "${option[@]}" -o "$work/level-$run.$road" "$work/source.mp4")
+      if [ "$(echo "$1 < ${level[$road-$run]}" | bc -l)" = 1 ]; then level[$road-$run]=$1; fi
+    done
+  done
+done
+for road in mp3 wav; do
+  target=1.05
+  [ "$road" = wav ] && target=1.5
+  ratio=$(echo "${level[$road-loudness]} / ${level[$road-plain]}" | bc -l)
+  printf '%s road: %6.2f s, with --loudness %6.2f s, ratio %.3f (target <= %s)\n' "$road" \
+    "${level[$road-plain]}" "${level[$road-loudness]}" "$ratio" "$target"
+  [ "$(echo "$ratio <= $target" | bc -l)" = 1 ] || status=1
+done
 exit $status

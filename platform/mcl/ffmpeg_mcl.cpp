@@ -61,6 +61,32 @@ int FfmpegMcl::MclAudioSetFileHandle(MclHandle output, int descriptor) {
     return closed ? succeed() : fail(MclError::WriteFailed);
 }
 
+int FfmpegMcl::MclAudioSetTap(MclHandle output, MclSoundTap tap, void* context) {
+    const auto found = outputs.find(output);
+    if (found == outputs.end())
+        return fail(MclError::NoOutputHandle);
+    if (!tap)
+        found->second->setTap({});
+    else
+        found->second->setTap(
+            [tap, context](const std::int16_t* samples, std::int64_t frames, int rate,
+                           int channels) { tap(context, samples, frames, rate, channels); });
+    return succeed();
+}
+
+std::int64_t FfmpegMcl::MclWriteFlush(MclHandle output) {
+    const auto found = outputs.find(output);
+    if (found == outputs.end())
+        return fail(MclError::NoOutputHandle);
+    if (!found->second->isOpen())
+        return fail(MclError::InvalidOutput);
+    const std::int64_t offset = found->second->flush();
+    if (offset < 0)
+        return fail(MclError::WriteFailed);
+    succeed();
+    return offset;
+}
+
 MclHandle FfmpegMcl::MclSndCreate() {
     const MclHandle handle = newHandle();
     sounds.emplace(handle, SoundBlock{});

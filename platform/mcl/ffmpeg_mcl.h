@@ -32,6 +32,8 @@ public:
     MclHandle MclCreate() override;
     int MclAudioSetFileName(MclHandle output, const char* fileName) override;
     int MclAudioSetFileHandle(MclHandle output, int descriptor) override;
+    int MclAudioSetTap(MclHandle output, MclSoundTap tap, void* context) override;
+    std::int64_t MclWriteFlush(MclHandle output) override;
     MclHandle MclSndCreate() override;
     MclHandle MclReadOpen(const char* path, int flags1, int flags2, int flags3) override;
     const char* MclGetErrorStr() override;

@@ -14,6 +14,11 @@
 // so callers need not test it; closing or freeing any handle, null or stale, is harmless.
 using MclHandle = std::uint32_t;
 
+// Sees sound as a writer puts it into its file: `frames` interleaved 16-bit frames in the file's
+// rate and channel count.
+using MclSoundTap = void (*)(void* context, const std::int16_t* samples, std::int64_t frames,
+                             int rate, int channels);
+
 // The library's error states, as MclGetError reports them. Each has one English text
 // (MclGetErrorStr), which the program may translate.
 enum class MclError {
@@ -45,6 +50,22 @@ public:
     // and keeps open: the writer works on its own copy of `descriptor`, from the file's start,
     // and never looks the file up by name. A negative descriptor shows as an invalid output.
     virtual int MclAudioSetFileHandle(MclHandle output, int descriptor) = 0;
+    // From now on every frame the writer puts into its file is also handed to `tap`, in order and
+    // in the file's format, also the frames a close completes. A null `tap` removes it; otherwise
+    // it stays across files. 0 on success.
+    virtual int MclAudioSetTap(MclHandle output, MclSoundTap tap, void* context) {
+        (void)output;
+        (void)tap;
+        (void)context;
+        return -1;
+    }
+    // Puts everything the writer was given into its file, a stretch of another format completed
+    // as a close would, and returns the file offset at which the next sound will begin; negative
+    // when that fails. Between two such offsets the file holds that sound as 16-bit PCM frames.
+    virtual std::int64_t MclWriteFlush(MclHandle output) {
+        (void)output;
+        return -1;
+    }
     // Sound: one block of decoded sound, filled by a read and taken by a write.
     virtual MclHandle MclSndCreate() = 0;
 

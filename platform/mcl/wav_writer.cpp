@@ -174,6 +174,12 @@ bool WavWriter::close() {
     return ok;
 }
 
+std::int64_t WavWriter::flush() {
+    if (!isOpen() || failed || !finishStretch() || !flushBuffer())
+        return -1;
+    return static_cast<std::int64_t>(kHeaderSize + dataBytes);
+}
+
 // The rest of a stretch of another format that has ended.
 bool WavWriter::finishStretch() {
     if (!stretch)
@@ -194,6 +200,8 @@ bool WavWriter::append(const std::int16_t* samples, std::size_t count) {
         buffer.insert(buffer.end(), data, data + bytes);
     }
     dataBytes += bytes;
+    if (soundTap && count > 0)
+        soundTap(samples, static_cast<std::int64_t>(count) / channels, rate, channels);
     return true;
 }
 

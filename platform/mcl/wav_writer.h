@@ -5,6 +5,7 @@
 #include "platform/mcl/sound_block.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +46,14 @@ public:
     // stereo WAV. False when something could not be written.
     bool close();
 
+    // Sees every frame that goes into the file, in the file's format; empty for none.
+    using Tap = std::function<void(const std::int16_t* samples, std::int64_t frames, int rate,
+                                   int channels)>;
+    void setTap(Tap tap) { soundTap = std::move(tap); }
+    // Writes out what was given so far, a stretch of another format completed; the file offset
+    // at which the next sound begins, or -1 when something could not be written.
+    std::int64_t flush();
+
 private:
     void begin();
     bool appendConverted(const SoundBlock& block);
@@ -68,4 +77,5 @@ private:
     // Converts the current stretch of blocks of another format; kept while that format goes on.
     std::unique_ptr<StretchConverter> stretch;
     std::vector<std::int16_t> converted;
+    Tap soundTap;
 };

@@ -35,6 +35,12 @@ TEST(CliOptions, RefusesCommandLinesItCannotRun) {
         {"--bitrate", "192", "-o", "o", "a"},
         {"--fast", "-o", "o", "a"},
         {"--directshow=1", "-o", "o", "a"},
+        {"--loudness=-9", "-o", "o", "a"},
+        {"--loudness=-31", "-o", "o", "a"},
+        {"--loudness=", "-o", "o", "a"},
+        {"--loudness=-1e1", "-o", "o", "a"},
+        {"--loudness=- 18", "-o", "o", "a"},
+        {"--loudness", "-23", "-o", "o", "a"},
     };
     for (const QStringList& arguments : refused) {
         const CliParseResult result = parseCliArguments(arguments);
@@ -62,6 +68,24 @@ TEST(CliOptions, TakesTheWindowsChoicesAnywhereWithItsDefaults) {
         result = parseCliArguments({"--bitrate=" + QString::number(bitRate), "-o", "o", "a"});
         EXPECT_EQ(result.options.bitRate, bitRate);
     }
+}
+
+TEST(CliOptions, LevelsLoudnessOnlyWhenAskedTowardTheTargetGiven) {
+    EXPECT_FALSE(parseCliArguments({"-o", "o", "a"}).options.loudness);
+    const struct {
+        const char* argument;
+        double target;
+    } cases[] = {{"--loudness", -18},     {"--loudness=-23", -23},     {"--loudness=-30", -30},
+                 {"--loudness=-10", -10}, {"--loudness=-23.5", -23.5}, {"--loudness=-23,5", -23.5}};
+    for (const auto& c : cases) {
+        const CliParseResult result = parseCliArguments({c.argument, "-o", "o.wav", "a"});
+        ASSERT_EQ(result.kind, CliParseResult::Run) << c.argument;
+        EXPECT_TRUE(result.options.loudness);
+        EXPECT_EQ(result.options.loudnessTarget, c.target) << c.argument;
+    }
+    EXPECT_EQ(parseCliArguments({"--loudness=-5", "-o", "o", "a"}).error,
+              "Ungültige Ziellautstärke: -5 (erlaubt sind -30 bis -10 LUFS)");
+    EXPECT_TRUE(cliUsageText().contains(QStringLiteral("--loudness[=LUFS]")));
 }
 
 class CliRun : public ::testing::Test {

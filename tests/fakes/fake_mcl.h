@@ -5,15 +5,19 @@
 #include "fakes/call_log.h"
 #include "platform/mcl/mcl_library.h"
 
+#include <cmath>
 #include <functional>
 #include <map>
+#include <numbers>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
 
 // A codec library that records every call as text and plays sources from a script:
-// each path is given the number of reads that return 0 before the one that ends it.
+// each path is given the number of reads that return 0 before the one that ends it. A tapped
+// writer sees each block as a 1 kHz stereo sine at 48000 Hz of the source's level; it writes
+// nothing, and its flush tells the offset a file of those frames would have.
 class FakeMcl : public MclLibrary, public CallLog {
 public:
     struct Source {
@@ -21,6 +25,7 @@ public:
         bool opens = true;         // false: the open fails, its first read fails
         bool failsReading = false; // the last read fails instead of ending the source
         bool silent = false;       // its reads deliver no sound at all
+        double levelDb = -20;      // of the sine a tap sees, in dBFS
     };
 
     std::map<std::string, Source> sources;
@@ -66,12 +71,23 @@ public:
         const std::string name = fileNameOf(descriptor);
         record("MclAudioSetFileHandle(" + std::to_string(output) + "," + name + ")");
         fileNames.push_back(name);
+        tappedFrames = 0;
         if (setNameFails || descriptor < 0)
             return failWith(MclError::InvalidOutput,
                             "\xdcng\xfcltiger Zieldateiname oder Zieldateiformat");
         if (onSetFileName)
             onSetFileName(name);
         return succeed();
+    }
+    int MclAudioSetTap(MclHandle output, MclSoundTap soundTap, void* context) override {
+        record("MclAudioSetTap(" + std::to_string(output) + "," + (soundTap ? "on" : "off") + ")");
+        tap = soundTap;
+        tapContext = context;
+        return succeed();
+    }
+    std::int64_t MclWriteFlush(MclHandle output) override {
+        record("MclWriteFlush(" + std::to_string(output) + ")");
+        return 80 + tappedFrames * 4;
     }
     MclHandle MclSndCreate() override {
         record("MclSndCreate()");
@@ -128,6 +144,8 @@ public:
         record("MclWriteSound(" + std::to_string(output) + "," + std::to_string(sound) + ")");
         if (writeResult != 0)
             failWith(MclError::WriteFailed, "Fehler beim Schreiben der Zieldatei");
+        else if (tap)
+            playSine(MclSndSeconds(sound));
         return writeResult;
     }
     int MclReadClose(MclHandle input) override {
@@ -158,6 +176,22 @@ public:
     }
 
 private:
+    void playSine(double seconds) {
+        constexpr int kRate = 48000;
+        const auto frames = static_cast<std::int64_t>(seconds * kRate);
+        const double amplitude = 32767 * std::pow(10.0, current.levelDb / 20);
+        std::vector<std::int16_t> samples;
+        for (std::int64_t i = 0; i < frames; ++i) {
+            const double t = static_cast<double>(tappedFrames + i) / kRate;
+            const auto value = static_cast<std::int16_t>(
+                std::lround(amplitude * std::sin(2 * std::numbers::pi * 1000 * t)));
+            samples.push_back(value);
+            samples.push_back(value);
+        }
+        tappedFrames += frames;
+        if (frames > 0)
+            tap(tapContext, samples.data(), frames, kRate, 2);
+    }
     static std::string fileNameOf(int descriptor) {
         if (descriptor < 0)
             return "<none>";
@@ -178,6 +212,9 @@ private:
     }
 
     Source current;
+    MclSoundTap tap = nullptr;
+    void* tapContext = nullptr;
+    std::int64_t tappedFrames = 0;
     bool lastReadFull = false;
     int readsDone = 0;
     int totalReads = 0;

@@ -76,6 +76,27 @@ Pcm decode(const QString& path, int rate, int channels) {
     return pcm;
 }
 
+Loudness measureLoudness(const QString& path, double from, double to) {
+    QString filter = QStringLiteral("atrim=start=%1").arg(from);
+    if (to >= 0)
+        filter += QStringLiteral(":end=%1").arg(to);
+    filter += QStringLiteral(",ebur128=peak=true");
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral(TAVIMO_FFMPEG), {"-nostdin", "-hide_banner", "-nostats", "-i", path,
+                                                 "-af", filter, "-f", "null", "-"});
+    ffmpeg.waitForFinished(120000);
+    // The summary at the end: "I:  -18.0 LUFS" and, under "True peak:", "Peak:  -3.2 dBFS".
+    Loudness loudness{NAN, NAN};
+    for (const QByteArray& line : ffmpeg.readAllStandardError().split('\n')) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        if (words.size() == 3 && words[0] == "I:")
+            loudness.integrated = words[1].toDouble();
+        else if (words.size() == 3 && words[0] == "Peak:")
+            loudness.truePeak = words[1].toDouble();
+    }
+    return loudness;
+}
+
 Pcm readWav(const QString& path) {
     Pcm pcm;
     QFile file(path);

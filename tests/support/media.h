@@ -41,6 +41,14 @@ std::vector<double> channel(const Pcm& pcm, int channel, std::size_t first = 0,
 // The frequency of the strongest component, to a fraction of a hertz (windowed DFT peak search).
 double dominantFrequency(const std::vector<double>& signal, int rate);
 
+// Integrated loudness (LUFS) and true peak (dBTP) of the sound in [from, to) seconds of a media
+// file (to < 0: its end), as ffmpeg's own EBU R 128 filter measures them.
+struct Loudness {
+    double integrated = 0;
+    double truePeak = 0;
+};
+Loudness measureLoudness(const QString& path, double from = 0, double to = -1);
+
 // RMS level of the signal in dBFS.
 double rmsDb(const std::vector<double>& signal);
 
