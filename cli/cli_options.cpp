@@ -52,6 +52,10 @@ CliParseResult parseCliArguments(const QStringList& arguments) {
             options.internalDecoder = false;
             continue;
         }
+        if (argument == u"--chapters") {
+            options.chapters = true;
+            continue;
+        }
         if (argument == u"--quiet" || argument == u"-q") {
             options.quiet = true;
             continue;
@@ -114,7 +118,7 @@ QString cliUsageText() {
         bitRates << QString::number(rate);
     return QStringLiteral(
                "Aufruf: tavimo-cli [--rate HZ] [--bitrate KBPS] [--threads N] [--directshow] "
-               "[--quiet] -o ZIEL QUELLE...\n"
+               "[--chapters] [--quiet] -o ZIEL QUELLE...\n"
                "Schreibt die Tonspur der Quelldateien, in ihrer Reihenfolge, in die eine "
                "Zieldatei:\n"
                "eine WAV-Datei, wenn ZIEL auf .wav endet, sonst eine MP3-Datei.\n"
@@ -126,6 +130,12 @@ QString cliUsageText() {
                "  --threads N      Anzahl der Threads für die MP3-Kodierung, 1 bis 64\n"
                "                   (Vorgabe: %5, die Kerne dieses Rechners)\n"
                "  --directshow     MPEG nicht mit dem internen Decoder dekodieren\n"
+               "  --chapters       eine Kapitelmarke je Quelldatei, mit ihrem Namen: "
+               "ID3v2-Kapitel\n"
+               "                   (CHAP, CTOC) in der MP3-Datei, Cue-Marken in der "
+               "WAV-Datei; nur in\n"
+               "                   eine gewöhnliche Datei, nicht in eine Pipe oder ein "
+               "Gerät\n"
                "  --quiet, -q      keine Protokollzeilen auf der Standardausgabe\n"
                "  --version        Name und Version zeigen\n"
                "  --help, -h       diese Hilfe zeigen\n"

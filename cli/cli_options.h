@@ -15,6 +15,7 @@ struct CliOptions {
     int sampleRate = kDefaultSampleRate;
     int bitRate = kDefaultBitRate;
     bool internalDecoder = true;
+    bool chapters = false;               // a chapter mark for each source
     bool quiet = false;                  // no log lines on standard output
     unsigned threads = availableCores(); // MP3 encoder threads
 };

@@ -91,6 +91,7 @@ int runCli(const QStringList& arguments, const ConversionLibraries& libraries, s
     settings.sampleRate = parsed.options.sampleRate;
     settings.bitRate = parsed.options.bitRate;
     settings.internalDecoder = parsed.options.internalDecoder;
+    settings.chapters = parsed.options.chapters;
     installSignalHandlers(!isWavDestination(settings.destination));
 
     std::ostream& log = writesToStandardOutput(settings.destination) ? err : out;

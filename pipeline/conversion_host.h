@@ -20,6 +20,8 @@ struct ConversionSettings {
     int sampleRate = kDefaultSampleRate; // MP3 output rate in Hz
     int bitRate = kDefaultBitRate;       // MP3 bit rate in kbit/s
     bool internalDecoder = true;
+    // A chapter for each source: ID3v2 chapter frames (MP3), cue points with labels (WAV).
+    bool chapters = false;
 };
 
 // Whoever runs conversions: the main window or the command-line tool. It gives the settings and

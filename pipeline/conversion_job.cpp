@@ -108,6 +108,12 @@ void ConversionJob::convert(const ConversionSettings& settings) {
     DestinationFile destination(settings.destination);
     if (const QString why = destination.refusal(); !why.isEmpty())
         return refuse(why);
+    // Chapters are written where the sound is already in the file, which a pipe has sent on.
+    if (settings.chapters && destination.writesDirectly())
+        return refuse(QStringLiteral("Kapitelmarken lassen sich nur in eine gewöhnliche Datei "
+                                     "schreiben, nicht in eine Pipe oder ein Gerät - bitte wählen "
+                                     "Sie eine andere Zieldatei oder verzichten Sie auf die "
+                                     "Kapitelmarken."));
 
     libs.mcl.MclMpegInternalDecoder(settings.internalDecoder ? -1 : 0);
     if (isWavDestination(settings.destination))

@@ -118,6 +118,7 @@ void ConversionJob::convertToWav(const ConversionSettings& settings, Destination
         current = i;
         const SourceOpen open = openSource(settings.sources[i]);
         run.input = open.input;
+        const std::int64_t start = settings.chapters ? libs.mcl.MclAudioPosition(run.output) : 0;
         const SourceRead read = copySource(run.input, run.output, run.sound, true);
         libs.mcl.MclReadClose(std::exchange(run.input, 0));
         noteSource(i, settings.sources[i], open, read, read.seconds);
@@ -127,6 +128,8 @@ void ConversionJob::convertToWav(const ConversionSettings& settings, Destination
             return fail(QStringLiteral("Die Zieldatei konnte nicht geschrieben werden: ") +
                         read.writeErrorText);
         }
+        if (settings.chapters)
+            markWavChapter(run.output, start, settings.sources[i]);
         // A stop ends the destination here: the sources after it are not touched.
         if (StopRequested)
             break;
@@ -166,6 +169,8 @@ void ConversionJob::convertToMp3(const ConversionSettings& settings, Destination
                         .arg(settings.sampleRate)
                         .arg(settings.bitRate));
     }
+    if (settings.chapters)
+        reserveChapterTag(settings.sources, output);
 
     // LAME quietly takes another bit rate where the chosen one does not exist at the chosen
     // rate; the first frame tells what the file really gets.
@@ -201,6 +206,8 @@ void ConversionJob::convertToMp3(const ConversionSettings& settings, Destination
     host.TrimProgressLog();
     stream.FinishEncoderStream();
     output.close();
+    if (settings.chapters && !writeChapterTag(destination))
+        return;
     commit(destination);
 }
 
@@ -230,6 +237,7 @@ void ConversionJob::encodeSources(const ConversionSettings& settings, EncoderStr
             temporaryFileFailed(temp->path());
         host.AddProgressLine(QStringLiteral("MP3 Kodierung..."));
 
+        const std::uint64_t start = stream.framesEncoded();
         if (const std::optional<StageResult> encoded = encodeTemporary(*temp, stream)) {
             noteSource(i, settings.sources[i], open, read, encoded->seconds);
             if (encoded->lostBlocks > 0)
@@ -237,6 +245,8 @@ void ConversionJob::encodeSources(const ConversionSettings& settings, EncoderStr
         } else {
             noteSkipped(i, settings.sources[i], unconvertibleRate());
         }
+        if (settings.chapters)
+            noteChapter(settings.sources[i], start, stream.framesEncoded());
         temp.reset();
         if (host.stopPending())
             requestStop();
