@@ -200,6 +200,16 @@ protected:
         QFile file(host.settings.destination);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
+    // What follows the ID3v2 tag the destination begins with (its size is syncsafe).
+    QByteArray afterTag() const {
+        const QByteArray bytes = destinationBytes();
+        if (!bytes.startsWith("ID3") || bytes.size() < 10)
+            return {};
+        qsizetype size = 10;
+        for (int i = 6; i < 10; ++i)
+            size += qsizetype(uchar(bytes[i]) & 0x7F) << (7 * (9 - i));
+        return bytes.mid(size);
+    }
     QByteArray produced() const {
         const auto bytes = lame.produced();
         return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
@@ -238,9 +248,7 @@ TEST_F(JobChapters, Mp3ChaptersCountTheFramesHandedToTheEncoder) {
     EXPECT_EQ(job.outcome().kind, ConversionOutcome::Kind::Finished);
     EXPECT_THAT(chapterFrames(), ElementsAre(std::tuple{"a", 0u, 2u}, std::tuple{"b", 2u, 5u},
                                              std::tuple{"c", 5u, 7u}));
-    const QByteArray bytes = destinationBytes();
-    ASSERT_TRUE(bytes.startsWith("ID3"));
-    EXPECT_TRUE(bytes.endsWith(produced()));
+    EXPECT_EQ(afterTag(), produced());
     EXPECT_EQ(host.log.back(), "Konvertierung beendet...");
 }
 
@@ -251,7 +259,7 @@ TEST_F(JobChapters, Mp3SourceWithoutSoundGetsNoChapter) {
     job.RunConversion();
     EXPECT_EQ(job.outcome().kind, ConversionOutcome::Kind::FinishedWithProblems);
     EXPECT_THAT(chapterFrames(), ElementsAre(std::tuple{"a", 0u, 2u}, std::tuple{"c", 2u, 5u}));
-    EXPECT_TRUE(destinationBytes().endsWith(produced()));
+    EXPECT_EQ(afterTag(), produced());
 }
 
 TEST_F(JobChapters, Mp3WithoutChaptersHasNoTag) {
