@@ -8,7 +8,6 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -35,12 +34,7 @@ public:
     // MclAudioSetFileHandle.
     std::vector<std::string> fileNames;
     std::map<std::string, double> lengths; // what MclSourceSeconds tells; unknown otherwise
-    // The file's sound counts kFileRate frames per second of what the reads deliver; the
-    // cue points given, in order; what MclAudioAddCue returns.
-    static constexpr int kFileRate = 1000;
     std::int64_t framesWritten = 0;
-    std::vector<std::pair<std::int64_t, std::string>> cues;
-    int cueResult = 0;
     // Runs inside MclReadSound, after it was recorded: lets a test act during the job.
     std::function<void(int readNumber)> onRead;
     // Runs inside MclAudioSetFileName and MclAudioSetFileHandle: lets a test write the file the
@@ -136,9 +130,10 @@ public:
         if (writeResult != 0)
             failWith(MclError::WriteFailed, "Fehler beim Schreiben der Zieldatei");
         else
-            framesWritten += static_cast<std::int64_t>(MclSndSeconds(sound) * kFileRate);
+            framesWritten += static_cast<std::int64_t>(MclSndSeconds(sound) * 1000);
         return writeResult;
     }
+    // The file holds 1000 frames per second of what the reads deliver.
     std::int64_t MclAudioPosition(MclHandle output) override {
         record("MclAudioPosition(" + std::to_string(output) + ")");
         return framesWritten;
@@ -146,9 +141,6 @@ public:
     int MclAudioAddCue(MclHandle output, std::int64_t frame, const char* label) override {
         record("MclAudioAddCue(" + std::to_string(output) + "," + std::to_string(frame) + "," +
                label + ")");
-        if (cueResult != 0)
-            return failWith(MclError::InvalidOutput, "Fehler beim Schreiben der Zieldatei");
-        cues.emplace_back(frame, label);
         return succeed();
     }
     int MclReadClose(MclHandle input) override {

@@ -114,69 +114,45 @@ Pcm readWav(const QString& path) {
     return pcm;
 }
 
-WavLayout readWavLayout(const QString& path) {
-    WavLayout layout;
+WavChunks readWavChunks(const QString& path) {
+    WavChunks wav;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return layout;
-    const QByteArray bytes = file.readAll();
-    const auto u32 = [&](qsizetype at) -> quint32 {
-        if (at < 0 || at + 4 > bytes.size())
-            return 0;
-        return quint32(uchar(bytes[at])) | quint32(uchar(bytes[at + 1])) << 8 |
-               quint32(uchar(bytes[at + 2])) << 16 | quint32(uchar(bytes[at + 3])) << 24;
+    const QByteArray b = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const auto u32 = [&](qsizetype at) {
+        quint32 value = 0;
+        for (qsizetype i = 3; i >= 0; --i)
+            value = value << 8 | (at + i < b.size() ? uchar(b[at + i]) : 0u);
+        return value;
     };
-    const auto u64 = [&](qsizetype at) { return quint64(u32(at)) | quint64(u32(at + 4)) << 32; };
-    if (bytes.size() < 12)
-        return layout;
-    layout.form = bytes.left(4).toStdString();
-    layout.riffSize = u32(4);
     std::map<quint32, std::string> labels;
-    std::vector<std::pair<quint32, CuePoint>> points; // by name
-    for (qsizetype at = 12; at + 8 <= bytes.size();) {
-        const std::string id = bytes.mid(at, 4).toStdString();
-        const quint32 size = u32(at + 4);
+    std::vector<std::pair<quint32, quint32>> points; // name, frame
+    quint64 dataSize = 0;
+    wav.riffSize = u32(4);
+    for (qsizetype at = 12; at + 8 <= b.size();) {
+        const QByteArray id = b.mid(at, 4);
         const qsizetype body = at + 8;
-        layout.chunks.push_back({id, quint64(at), size});
+        quint64 size = u32(at + 4);
+        wav.ids.push_back(id.toStdString());
         if (id == "ds64") {
-            layout.riffSize = u64(body);
-            layout.dataSize = u64(body + 8);
-        } else if (id == "data" && size != 0xFFFFFFFF) {
-            layout.dataSize = size;
+            wav.riffSize = u32(body) | quint64(u32(body + 4)) << 32;
+            dataSize = u32(body + 8) | quint64(u32(body + 12)) << 32;
+        } else if (id == "data" && size == 0xFFFFFFFF) {
+            size = dataSize;
         } else if (id == "cue ") {
-            const quint32 count = u32(body);
-            layout.cuesConsistent = layout.cuesConsistent && size == 4 + 24 * count;
-            for (quint32 i = 0; i < count; ++i) {
-                const qsizetype point = body + 4 + 24 * qsizetype(i);
-                layout.cuesConsistent = layout.cuesConsistent &&
-                                        bytes.mid(point + 8, 4) == "data" &&
-                                        u32(point + 4) == u32(point + 20) && u32(point + 12) == 0 &&
-                                        u32(point + 16) == 0;
-                points.push_back({u32(point), CuePoint{u32(point + 20), {}}});
-            }
-        } else if (id == "LIST" && bytes.mid(body, 4) == "adtl") {
-            for (qsizetype sub = body + 4; sub + 8 <= body + qsizetype(size);) {
-                const quint32 subSize = u32(sub + 4);
-                if (bytes.mid(sub, 4) == "labl" && subSize >= 5) {
-                    const QByteArray text = bytes.mid(sub + 12, subSize - 4);
-                    layout.cuesConsistent = layout.cuesConsistent && text.endsWith('\0');
-                    labels[u32(sub + 8)] = text.left(text.indexOf('\0')).toStdString();
-                }
-                sub += 8 + qsizetype(subSize) + (subSize & 1);
+            for (quint32 i = 0; i < u32(body); ++i) // name, then the sample offset in "data"
+                points.emplace_back(u32(body + 4 + 24 * i), u32(body + 4 + 24 * i + 20));
+        } else if (id == "LIST" && b.mid(body, 4) == "adtl") {
+            for (qsizetype sub = body + 4; sub + 12 <= body + qsizetype(size);) {
+                if (b.mid(sub, 4) == "labl")
+                    labels[u32(sub + 8)] = b.constData() + sub + 12; // up to its zero
+                sub += 8 + u32(sub + 4) + (u32(sub + 4) & 1);
             }
         }
-        // The data chunk of an RF64 file states its size in ds64.
-        const quint64 length = id == "data" && size == 0xFFFFFFFF ? layout.dataSize : size;
-        at = body + qsizetype(length) + qsizetype(length & 1);
+        at = body + qsizetype(size + (size & 1));
     }
-    for (auto& [name, point] : points) {
-        const auto label = labels.find(name);
-        layout.cuesConsistent = layout.cuesConsistent && label != labels.end();
-        point.label = label != labels.end() ? label->second : std::string();
-        layout.cues.push_back(point);
-    }
-    layout.cuesConsistent = layout.cuesConsistent && labels.size() == points.size();
-    return layout;
+    for (const auto& [name, frame] : points)
+        wav.cues.emplace_back(frame, labels.count(name) ? labels[name] : "<no label>");
+    return wav;
 }
 
 std::vector<double> channel(const Pcm& pcm, int ch, std::size_t first, std::size_t count) {

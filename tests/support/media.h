@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Media fixtures, made at test time with the ffmpeg command, and ways to judge sound by content.
@@ -35,26 +36,14 @@ Pcm decode(const QString& path, int rate = 0, int channels = 0);
 // as unknown (0xFFFFFFFF without ds64) reaches to the end of the file.
 Pcm readWav(const QString& path);
 
-// The chunks of a RIFF or RF64 file in their order, and what a WAV file's cue points say.
-struct RiffChunk {
-    std::string id;
-    std::uint64_t offset = 0; // of its header
-    std::uint32_t size = 0;   // as stated
+// What the chunks of a RIFF or RF64 file say: their ids in order, the RIFF size (from ds64 in
+// an RF64 file), and the cue points with their LIST/adtl labels as (frame, label), in cue order.
+struct WavChunks {
+    std::vector<std::string> ids;
+    std::uint64_t riffSize = 0;
+    std::vector<std::pair<std::uint32_t, std::string>> cues;
 };
-struct CuePoint {
-    std::uint32_t frame = 0; // the cue point's sample offset within the data chunk
-    std::string label;       // its labl text from the LIST chunk of type adtl
-};
-struct WavLayout {
-    std::string form;           // "RIFF" or "RF64"
-    std::uint64_t riffSize = 0; // stated, from ds64 in an RF64 file
-    std::uint64_t dataSize = 0; // stated, from ds64 in an RF64 file
-    std::vector<RiffChunk> chunks;
-    std::vector<CuePoint> cues; // in the order of the cue chunk
-    bool cuesConsistent = true; // every point has the data chunk and one label, positions agree
-};
-// Walks the file's chunks without trusting anything but the chunk sizes.
-WavLayout readWavLayout(const QString& path);
+WavChunks readWavChunks(const QString& path);
 
 // One channel of frames [first, first + count) as floats in -1..1.
 std::vector<double> channel(const Pcm& pcm, int channel, std::size_t first = 0,
