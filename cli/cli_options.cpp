@@ -68,6 +68,10 @@ CliParseResult parseCliArguments(const QStringList& arguments) {
             options.internalDecoder = false;
             continue;
         }
+        if (argument == u"--chapters") {
+            options.chapters = true;
+            continue;
+        }
         if (argument == u"--quiet" || argument == u"-q") {
             options.quiet = true;
             continue;
@@ -141,7 +145,7 @@ QString cliUsageText() {
         bitRates << QString::number(rate);
     return QStringLiteral(
                "Aufruf: tavimo-cli [--rate HZ] [--bitrate KBPS] [--threads N] [--directshow] "
-               "[--loudness[=LUFS]] [--quiet] -o ZIEL QUELLE...\n"
+               "[--loudness[=LUFS]] [--chapters] [--quiet] -o ZIEL QUELLE...\n"
                "Schreibt die Tonspur der Quelldateien, in ihrer Reihenfolge, in die eine "
                "Zieldatei:\n"
                "eine WAV-Datei, wenn ZIEL auf .wav endet, sonst eine MP3-Datei.\n"
@@ -158,6 +162,12 @@ QString cliUsageText() {
                "                   Ziel %6 bis %7 LUFS (Vorgabe %8), der Spitzenpegel bleibt\n"
                "                   höchstens -1 dBTP; eine WAV-Zieldatei muss dann eine\n"
                "                   gewöhnliche Datei sein (keine Pipe, kein Gerät)\n"
+               "  --chapters       eine Kapitelmarke je Quelldatei, mit ihrem Namen: "
+               "ID3v2-Kapitel\n"
+               "                   (CHAP, CTOC) in der MP3-Datei, Cue-Marken in der "
+               "WAV-Datei; nur in\n"
+               "                   eine gewöhnliche Datei, nicht in eine Pipe oder ein "
+               "Gerät\n"
                "  --quiet, -q      keine Protokollzeilen auf der Standardausgabe\n"
                "  --version        Name und Version zeigen\n"
                "  --help, -h       diese Hilfe zeigen\n"

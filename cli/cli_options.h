@@ -18,6 +18,7 @@ struct CliOptions {
     bool internalDecoder = true;
     bool loudness = false; // every source brought to loudnessTarget (LUFS)
     double loudnessTarget = kDefaultLoudnessTarget;
+    bool chapters = false;               // a chapter mark for each source
     bool quiet = false;                  // no log lines on standard output
     unsigned threads = availableCores(); // MP3 encoder threads
 };

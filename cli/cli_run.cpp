@@ -93,6 +93,7 @@ int runCli(const QStringList& arguments, const ConversionLibraries& libraries, s
     settings.internalDecoder = parsed.options.internalDecoder;
     settings.loudness = parsed.options.loudness;
     settings.loudnessTarget = parsed.options.loudnessTarget;
+    settings.chapters = parsed.options.chapters;
     installSignalHandlers(!isWavDestination(settings.destination));
 
     std::ostream& log = writesToStandardOutput(settings.destination) ? err : out;

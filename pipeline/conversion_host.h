@@ -24,6 +24,8 @@ struct ConversionSettings {
     // Brings every source to the same loudness (EBU R 128), toward this target in LUFS.
     bool loudness = false;
     double loudnessTarget = kDefaultLoudnessTarget;
+    // A chapter for each source: ID3v2 chapter frames (MP3), cue points with labels (WAV).
+    bool chapters = false;
 };
 
 // Whoever runs conversions: the main window or the command-line tool. It gives the settings and

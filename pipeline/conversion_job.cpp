@@ -121,6 +121,12 @@ void ConversionJob::convert(const ConversionSettings& settings) {
         return refuse(QStringLiteral("Die Lautstärke lässt sich nur in einer gewöhnlichen "
                                      "WAV-Datei angleichen, nicht in einer Pipe oder einem "
                                      "Gerät - bitte wählen Sie eine andere Zieldatei."));
+    // Chapters are written where the sound is already in the file, which a pipe has sent on.
+    if (settings.chapters && destination.writesDirectly())
+        return refuse(QStringLiteral("Kapitelmarken lassen sich nur in eine gewöhnliche Datei "
+                                     "schreiben, nicht in eine Pipe oder ein Gerät - bitte wählen "
+                                     "Sie eine andere Zieldatei oder verzichten Sie auf die "
+                                     "Kapitelmarken."));
 
     libs.mcl.MclMpegInternalDecoder(settings.internalDecoder ? -1 : 0);
     mp3Road = !isWavDestination(settings.destination);

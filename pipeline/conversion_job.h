@@ -3,6 +3,7 @@
 #pragma once
 
 #include "acm/ACMConvertor.h"
+#include "pipeline/chapters.h"
 #include "pipeline/conversion_host.h"
 #include "pipeline/conversion_outcome.h"
 #include "platform/mcl/mcl_library.h"
@@ -19,6 +20,7 @@ class EncoderStream;
 class LameLibrary;
 class SampleGain;
 class SourceLevelling;
+class OutputFile;
 class TempFile;
 struct StageResult;
 
@@ -107,6 +109,15 @@ private:
     void checkAbort();
     void estimateLengths(const QStringList& sources);
 
+    // Chapter marks (job_chapters.cpp). WAV: a cue point where a source that put sound into
+    // the file began. MP3: room for the tag before the first frame, a chapter for each source
+    // that went into the encoder, and the tag written into that room at the end; false when
+    // that fails, and the run with it.
+    void markWavChapter(MclHandle output, std::int64_t start, const QString& source);
+    void reserveChapterTag(const QStringList& sources, OutputFile& output);
+    void noteChapter(const QString& source, std::uint64_t start, std::uint64_t end);
+    bool writeChapterTag(DestinationFile& destination);
+
     ConversionHost& host;
     ConversionLibraries libs;
     bool StopRequested = false;
@@ -120,6 +131,10 @@ private:
     bool lengthsKnown = false;   // the containers told at least one length
     int current = 0;
     double doneBefore = 0; // seconds of the sources before the current one
+
+    // Chapters of the running MP3 conversion, in frames at the encoder's input rate.
+    std::vector<Chapter> chapters;
+    bool chapterTagReserved = false;
 };
 
 // True when the destination's extension is ".wav" in any letter case.

@@ -125,6 +125,7 @@ void ConversionJob::convertToWav(const ConversionSettings& settings, Destination
         std::optional<SourceLevelling> levelling;
         if (settings.loudness)
             levelling.emplace(libs.mcl, run.output, destination.descriptor(), false);
+        const std::int64_t start = settings.chapters ? libs.mcl.MclAudioPosition(run.output) : 0;
         const SourceRead read = copySource(run.input, run.output, run.sound, true);
         libs.mcl.MclReadClose(std::exchange(run.input, 0));
         if (levelling && read.writeResult == 0 &&
@@ -138,6 +139,8 @@ void ConversionJob::convertToWav(const ConversionSettings& settings, Destination
             return fail(QStringLiteral("Die Zieldatei konnte nicht geschrieben werden: ") +
                         read.writeErrorText);
         }
+        if (settings.chapters)
+            markWavChapter(run.output, start, settings.sources[i]);
         // A stop ends the destination here: the sources after it are not touched.
         if (StopRequested)
             break;
@@ -177,6 +180,8 @@ void ConversionJob::convertToMp3(const ConversionSettings& settings, Destination
                         .arg(settings.sampleRate)
                         .arg(settings.bitRate));
     }
+    if (settings.chapters)
+        reserveChapterTag(settings.sources, output);
 
     // LAME quietly takes another bit rate where the chosen one does not exist at the chosen
     // rate; the first frame tells what the file really gets.
@@ -212,6 +217,8 @@ void ConversionJob::convertToMp3(const ConversionSettings& settings, Destination
     host.TrimProgressLog();
     stream.FinishEncoderStream();
     output.close();
+    if (settings.chapters && !writeChapterTag(destination))
+        return;
     commit(destination);
 }
 
@@ -250,6 +257,7 @@ void ConversionJob::encodeSources(const ConversionSettings& settings, EncoderStr
         if (levelling)
             gain = levelTemporary(i, settings.loudnessTarget, *levelling, read.seconds);
 
+        const std::uint64_t start = stream.framesEncoded();
         if (const std::optional<StageResult> encoded =
                 encodeTemporary(*temp, stream, gain ? &*gain : nullptr)) {
             noteSource(i, settings.sources[i], open, read, encoded->seconds);
@@ -258,6 +266,8 @@ void ConversionJob::encodeSources(const ConversionSettings& settings, EncoderStr
         } else {
             noteSkipped(i, settings.sources[i], unconvertibleRate());
         }
+        if (settings.chapters)
+            noteChapter(settings.sources[i], start, stream.framesEncoded());
         temp.reset();
         if (host.stopPending())
             requestStop();

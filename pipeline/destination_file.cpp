@@ -189,6 +189,7 @@ bool DestinationFile::prepare() {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QByteArray candidate =
             stem + QByteArray::number(QRandomGenerator::system()->generate64(), 36) + ".part";
+        // Readable too: a chapter tag is fitted in front of the sound once that is written.
         fd = ::openat(folder, candidate.constData(),
                       O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {

@@ -32,7 +32,8 @@ public:
     // Creates the new file, or opens the destination that is written directly (which waits for
     // a reader of a FIFO). False when that fails; then error() holds the system's error number.
     bool prepare();
-    // What the run writes through, once prepared; it stays this object's.
+    // What the run writes through, once prepared; it stays this object's. The new file is open
+    // for reading as well.
     int descriptor() const { return fd; }
     bool writesDirectly() const { return direct; }
     int error() const { return lastError; }

@@ -89,6 +89,7 @@ void EncoderStream::EncodeChunk(const void* samples, std::uint32_t byteCount) {
         pcm += count;
         remaining -= count;
     } while (remaining > 0);
+    framesHanded += byteCount / 4;
 }
 
 void EncoderStream::FinishEncoderStream() {

@@ -29,6 +29,9 @@ public:
     // Raises "Echec à la sortie" when the flush fails.
     void FinishEncoderStream();
 
+    // Stereo frames of PCM handed to the encoder so far: the stream's length at its input rate.
+    std::uint64_t framesEncoded() const { return framesHanded; }
+
     // Told the header of the stream's first frame when it is written: the bit rate and sample
     // rate the encoder really uses.
     std::function<void(const Mp3FrameHeader&)> onFirstFrame;
@@ -46,4 +49,5 @@ private:
     OutputFile& destination;
     bool open = false;
     bool firstWritten = false;
+    std::uint64_t framesHanded = 0;
 };

@@ -13,7 +13,7 @@ run=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
-  libmp3lame-dev
+  libmp3lame-dev libebur128-dev libtag1-dev
   qt6-translations-l10n fonts-liberation2
 )
 # The tests: GoogleTest, media fixtures made by the ffmpeg command, the fuzz target (clang with

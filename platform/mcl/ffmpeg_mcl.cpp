@@ -167,6 +167,24 @@ int FfmpegMcl::MclWriteSound(MclHandle output, MclHandle sound) {
     return out->second->write(block->second) ? succeed() : fail(MclError::WriteFailed);
 }
 
+std::int64_t FfmpegMcl::MclAudioPosition(MclHandle output) {
+    const auto out = outputs.find(output);
+    if (out == outputs.end()) {
+        fail(MclError::NoOutputHandle);
+        return -1;
+    }
+    succeed();
+    return out->second->position();
+}
+
+int FfmpegMcl::MclAudioAddCue(MclHandle output, std::int64_t frame, const char* label) {
+    const auto out = outputs.find(output);
+    if (out == outputs.end())
+        return fail(MclError::NoOutputHandle);
+    return out->second->addCue(frame, label ? label : "") ? succeed()
+                                                          : fail(MclError::InvalidOutput);
+}
+
 int FfmpegMcl::MclReadClose(MclHandle input) {
     if (inputs.erase(input) == 0)
         return fail(MclError::InvalidInput);

@@ -43,6 +43,8 @@ public:
                      MclHandle sound) override;
     double MclSndSeconds(MclHandle sound) override;
     int MclWriteSound(MclHandle output, MclHandle sound) override;
+    std::int64_t MclAudioPosition(MclHandle output) override;
+    int MclAudioAddCue(MclHandle output, std::int64_t frame, const char* label) override;
     int MclReadClose(MclHandle input) override;
     int MclWriteClose(MclHandle output) override;
     int MclSndFree(MclHandle sound) override;

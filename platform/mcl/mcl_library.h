@@ -99,6 +99,15 @@ public:
     }
     // Appends the block in `sound` to the writer's file. 0 on success.
     virtual int MclWriteSound(MclHandle output, MclHandle sound) = 0;
+    // Where the next block's sound begins in the writer's file, in sample frames of the file's
+    // format (sound still being converted counts as written); 0 before the first block, -1 for
+    // a handle that is no writer.
+    virtual std::int64_t MclAudioPosition(MclHandle output) = 0;
+    // Marks frame `frame` of the writer's file as a cue point named `label` (UTF-8): when the
+    // file is closed, a "cue " chunk and a "LIST" chunk of type "adtl" with the names follow its
+    // sound. Non-zero, and nothing marked, when the file cannot seek (its sizes could not be
+    // stated) or the frame is beyond what 32 bits count.
+    virtual int MclAudioAddCue(MclHandle output, std::int64_t frame, const char* label) = 0;
 
     virtual int MclReadClose(MclHandle input) = 0;
     // Completes and closes the writer's file: afterwards it is a complete WAV file (RF64 beyond

@@ -85,6 +85,12 @@ bool StretchConverter::finish(std::vector<std::int16_t>& out) {
     return true;
 }
 
+std::int64_t StretchConverter::framesOwed() const {
+    const std::int64_t taken = framesIn + static_cast<std::int64_t>(head.size()) / inChannels;
+    // Rounded as the stretch's length is when it ends.
+    return std::max<std::int64_t>((taken * outRate + inRate / 2) / inRate - framesOut, 0);
+}
+
 bool StretchConverter::prime(std::int64_t priming, std::vector<std::int16_t>& out) {
     primed = true;
     const std::vector<std::int16_t> first = std::move(head);

@@ -28,6 +28,8 @@ public:
     bool convert(const std::int16_t* samples, std::int64_t frames, std::vector<std::int16_t>& out);
     // Ends the stretch: appends the rest.
     bool finish(std::vector<std::int16_t>& out);
+    // Frames at the file's rate that the sound taken so far has still to give.
+    std::int64_t framesOwed() const;
 
 private:
     StretchConverter(std::unique_ptr<SampleConverter> converter, int inRate, int inChannels,

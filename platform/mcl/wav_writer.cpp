@@ -30,8 +30,9 @@ constexpr int kEmptyChannels = 2;
 
 enum class Form { Riff, Rf64, Streamed };
 
-std::array<char, kHeaderSize> makeHeader(Form form, int rate, int channels,
-                                         std::uint64_t dataBytes) {
+// `trailing`: the bytes that follow the sound (cue chunks and the data chunk's pad byte).
+std::array<char, kHeaderSize> makeHeader(Form form, int rate, int channels, std::uint64_t dataBytes,
+                                         std::uint64_t trailing = 0) {
     std::array<char, kHeaderSize> h{};
     std::size_t at = 0;
     auto text = [&](const char* four) {
@@ -43,7 +44,7 @@ std::array<char, kHeaderSize> makeHeader(Form form, int rate, int channels,
             h[at++] = static_cast<char>(value >> (8 * i) & 0xFF);
     };
     const auto blockAlign = static_cast<std::uint32_t>(channels * 2);
-    const std::uint64_t riffSize = kHeaderSize - 8 + dataBytes;
+    const std::uint64_t riffSize = kHeaderSize - 8 + dataBytes + trailing;
     text(form == Form::Rf64 ? "RF64" : "RIFF");
     number(form == Form::Riff ? riffSize : kUnknown, 4);
     text("WAVE");
@@ -109,6 +110,7 @@ void WavWriter::begin() {
     rate = channels = 0;
     dataBytes = 0;
     stretch.reset();
+    cues.clear();
     buffer.clear();
     buffer.reserve(2 * kGather);
 }
@@ -135,6 +137,21 @@ bool WavWriter::write(const SoundBlock& block) {
     return ok && (buffer.size() < kGather || flushBuffer());
 }
 
+std::int64_t WavWriter::position() const {
+    if (channels == 0)
+        return 0;
+    const auto written =
+        static_cast<std::int64_t>(dataBytes / (2 * static_cast<unsigned>(channels)));
+    return written + (stretch ? stretch->framesOwed() : 0);
+}
+
+bool WavWriter::addCue(std::int64_t frame, const std::string& label) {
+    if (!isOpen() || !seekable || frame < 0 || frame > 0xFFFFFFFF)
+        return false;
+    cues.push_back({static_cast<std::uint32_t>(frame), label});
+    return true;
+}
+
 bool WavWriter::appendConverted(const SoundBlock& block) {
     if (!stretch || !stretch->accepts(block.rate, block.channels)) {
         if (!finishStretch())
@@ -159,10 +176,19 @@ bool WavWriter::close() {
         buffer.resize(kHeaderSize);
         headerStarted = true;
     }
-    const Form form = kHeaderSize - 8 + dataBytes > riffLimit ? Form::Rf64 : Form::Riff;
-    const auto header = makeHeader(form, rate, channels, dataBytes);
+    std::vector<char> trailing;
+    if (!cues.empty()) {
+        if (dataBytes & 1)
+            trailing.push_back('\0');
+        const std::vector<char> chunks = wavCueChunks(cues);
+        trailing.insert(trailing.end(), chunks.begin(), chunks.end());
+    }
+    const Form form =
+        kHeaderSize - 8 + dataBytes + trailing.size() > riffLimit ? Form::Rf64 : Form::Riff;
+    const auto header = makeHeader(form, rate, channels, dataBytes, trailing.size());
     if (!flushed) // the whole file is still in hand, its header first
         std::memcpy(buffer.data(), header.data(), header.size());
+    buffer.insert(buffer.end(), trailing.begin(), trailing.end());
     ok = ok && flushBuffer();
     if (flushed && seekable)
         ok = ok &&
@@ -170,6 +196,7 @@ bool WavWriter::close() {
     ok = ::close(fd) == 0 && ok;
     fd = -1;
     stretch.reset();
+    cues.clear();
     buffer.clear();
     return ok;
 }

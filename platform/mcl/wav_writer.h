@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/mcl/sound_block.h"
+#include "platform/mcl/wav_cues.h"
 
 #include <cstdint>
 #include <functional>
@@ -23,6 +24,9 @@ class StretchConverter;
 // A destination that cannot seek (a FIFO, a pipe) gets its header with the first block, once
 // the format is known, stating its sizes as unknown (0xFFFFFFFF) as streamed WAV does; when the
 // whole file is still in hand at the close, it gets its sizes after all.
+//
+// Cue points given for a file follow its sound, in a "cue " chunk and a "LIST" chunk of type
+// "adtl" with their labels, counted in the RIFF (or RF64) size.
 class WavWriter {
 public:
     // The largest RIFF size (the file's size less 8) that a plain WAV file states.
@@ -42,6 +46,13 @@ public:
     bool isOpen() const { return fd >= 0; }
     // False when the block cannot be written.
     bool write(const SoundBlock& block);
+    // Where the next block's sound will begin, in frames of the file's format; sound still
+    // waiting for its conversion counts as written. 0 before the first block.
+    std::int64_t position() const;
+    // Marks `frame` with a cue point named `label`, written when the file is closed. False, and
+    // nothing marked, when the file cannot state its sizes (it cannot seek) or the frame is
+    // beyond what a cue point counts (32 bits).
+    bool addCue(std::int64_t frame, const std::string& label);
     // Completes the header and closes the file; a file without sound is an empty 44100 Hz
     // stereo WAV. False when something could not be written.
     bool close();
@@ -78,4 +89,5 @@ private:
     std::unique_ptr<StretchConverter> stretch;
     std::vector<std::int16_t> converted;
     Tap soundTap;
+    std::vector<WavCue> cues;
 };

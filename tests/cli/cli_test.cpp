@@ -41,6 +41,7 @@ TEST(CliOptions, RefusesCommandLinesItCannotRun) {
         {"--loudness=-1e1", "-o", "o", "a"},
         {"--loudness=- 18", "-o", "o", "a"},
         {"--loudness", "-23", "-o", "o", "a"},
+        {"--chapters=1", "-o", "o", "a"},
     };
     for (const QStringList& arguments : refused) {
         const CliParseResult result = parseCliArguments(arguments);
@@ -60,6 +61,8 @@ TEST(CliOptions, TakesTheWindowsChoicesAnywhereWithItsDefaults) {
     EXPECT_EQ(result.options.sampleRate, 44100);
     EXPECT_EQ(result.options.bitRate, 128);
     EXPECT_TRUE(parseCliArguments({"-o", "o", "a"}).options.internalDecoder);
+    EXPECT_FALSE(result.options.chapters);
+    EXPECT_TRUE(parseCliArguments({"-o", "o", "--chapters", "a"}).options.chapters);
     for (const int rate : kMp3SampleRates) {
         result = parseCliArguments({"--rate", QString::number(rate), "-o", "o", "a"});
         EXPECT_EQ(result.options.sampleRate, rate);
@@ -140,6 +143,21 @@ TEST_F(CliRun, PrintsEveryLogLineAsTheWindowWouldShowIt) {
     EXPECT_EQ(mcl.calls[20], "MclMpegInternalDecoder(-1)");
     EXPECT_EQ(run({"--directshow", "-o", wav, "/v/a.avi"}), kExitFinished);
     EXPECT_EQ(mcl.callsStartingWith("MclMpegInternalDecoder").back(), "MclMpegInternalDecoder(0)");
+    EXPECT_TRUE(mcl.callsStartingWith("MclAudioAddCue").empty());
+}
+
+// Chapter marks only when asked for, and never into what is no regular file.
+TEST_F(CliRun, ChaptersAreAskedForAndNeedARegularFile) {
+    mcl.sources["/v/a.avi"] = {0, true};
+    EXPECT_EQ(run({"--chapters", "-o", wav, "/v/a.avi"}), kExitFinished);
+    EXPECT_EQ(mcl.callsStartingWith("MclAudioAddCue"),
+              std::vector<std::string>{"MclAudioAddCue(1,0,a)"});
+    mcl.calls.clear();
+    EXPECT_EQ(run({"-o", "/dev/null", "--chapters", "/v/a.avi"}), kExitFailed);
+    EXPECT_TRUE(errText().startsWith("Kapitelmarken lassen sich nur in eine gewöhnliche Datei"));
+    EXPECT_TRUE(mcl.callsStartingWith("MclMpegInternalDecoder").empty());
+    EXPECT_TRUE(lame.calls.empty());
+    EXPECT_TRUE(cliUsageText().contains("--chapters"));
 }
 
 // The exit status and standard error follow the run's outcome, never its log lines.

@@ -39,6 +39,7 @@ public:
     // MclAudioSetFileHandle.
     std::vector<std::string> fileNames;
     std::map<std::string, double> lengths; // what MclSourceSeconds tells; unknown otherwise
+    std::int64_t framesWritten = 0;
     // Runs inside MclReadSound, after it was recorded: lets a test act during the job.
     std::function<void(int readNumber)> onRead;
     // Runs inside MclAudioSetFileName and MclAudioSetFileHandle: lets a test write the file the
@@ -144,9 +145,22 @@ public:
         record("MclWriteSound(" + std::to_string(output) + "," + std::to_string(sound) + ")");
         if (writeResult != 0)
             failWith(MclError::WriteFailed, "Fehler beim Schreiben der Zieldatei");
-        else if (tap)
-            playSine(MclSndSeconds(sound));
+        else {
+            if (tap)
+                playSine(MclSndSeconds(sound));
+            framesWritten += static_cast<std::int64_t>(MclSndSeconds(sound) * 1000);
+        }
         return writeResult;
+    }
+    // The file holds 1000 frames per second of what the reads deliver.
+    std::int64_t MclAudioPosition(MclHandle output) override {
+        record("MclAudioPosition(" + std::to_string(output) + ")");
+        return framesWritten;
+    }
+    int MclAudioAddCue(MclHandle output, std::int64_t frame, const char* label) override {
+        record("MclAudioAddCue(" + std::to_string(output) + "," + std::to_string(frame) + "," +
+               label + ")");
+        return succeed();
     }
     int MclReadClose(MclHandle input) override {
         record("MclReadClose(" + std::to_string(input) + ")");

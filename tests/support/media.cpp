@@ -12,6 +12,7 @@
 #include <cmath>
 #include <complex>
 #include <cstring>
+#include <map>
 #include <numbers>
 
 namespace media {
@@ -132,6 +133,47 @@ Pcm readWav(const QString& path) {
         at = body + qsizetype(size) + (size & 1);
     }
     return pcm;
+}
+
+WavChunks readWavChunks(const QString& path) {
+    WavChunks wav;
+    QFile file(path);
+    const QByteArray b = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const auto u32 = [&](qsizetype at) {
+        quint32 value = 0;
+        for (qsizetype i = 3; i >= 0; --i)
+            value = value << 8 | (at + i < b.size() ? uchar(b[at + i]) : 0u);
+        return value;
+    };
+    std::map<quint32, std::string> labels;
+    std::vector<std::pair<quint32, quint32>> points; // name, frame
+    quint64 dataSize = 0;
+    wav.riffSize = u32(4);
+    for (qsizetype at = 12; at + 8 <= b.size();) {
+        const QByteArray id = b.mid(at, 4);
+        const qsizetype body = at + 8;
+        quint64 size = u32(at + 4);
+        wav.ids.push_back(id.toStdString());
+        if (id == "ds64") {
+            wav.riffSize = u32(body) | quint64(u32(body + 4)) << 32;
+            dataSize = u32(body + 8) | quint64(u32(body + 12)) << 32;
+        } else if (id == "data" && size == 0xFFFFFFFF) {
+            size = dataSize;
+        } else if (id == "cue ") {
+            for (quint32 i = 0; i < u32(body); ++i) // name, then the sample offset in "data"
+                points.emplace_back(u32(body + 4 + 24 * i), u32(body + 4 + 24 * i + 20));
+        } else if (id == "LIST" && b.mid(body, 4) == "adtl") {
+            for (qsizetype sub = body + 4; sub + 12 <= body + qsizetype(size);) {
+                if (b.mid(sub, 4) == "labl")
+                    labels[u32(sub + 8)] = b.constData() + sub + 12; // up to its zero
+                sub += 8 + u32(sub + 4) + (u32(sub + 4) & 1);
+            }
+        }
+        at = body + qsizetype(size + (size & 1));
+    }
+    for (const auto& [name, frame] : points)
+        wav.cues.emplace_back(frame, labels.count(name) ? labels[name] : "<no label>");
+    return wav;
 }
 
 std::vector<double> channel(const Pcm& pcm, int ch, std::size_t first, std::size_t count) {

@@ -6,6 +6,8 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <vector>
 
 // Media fixtures, made at test time with the ffmpeg command, and ways to judge sound by content.
@@ -33,6 +35,15 @@ Pcm decode(const QString& path, int rate = 0, int channels = 0);
 // Reads a 16-bit PCM WAV file (RIFF or RF64) directly, walking its chunks; a data size stated
 // as unknown (0xFFFFFFFF without ds64) reaches to the end of the file.
 Pcm readWav(const QString& path);
+
+// What the chunks of a RIFF or RF64 file say: their ids in order, the RIFF size (from ds64 in
+// an RF64 file), and the cue points with their LIST/adtl labels as (frame, label), in cue order.
+struct WavChunks {
+    std::vector<std::string> ids;
+    std::uint64_t riffSize = 0;
+    std::vector<std::pair<std::uint32_t, std::string>> cues;
+};
+WavChunks readWavChunks(const QString& path);
 
 // One channel of frames [first, first + count) as floats in -1..1.
 std::vector<double> channel(const Pcm& pcm, int channel, std::size_t first = 0,
