@@ -63,6 +63,12 @@ void describeControls(TMainForm& form) {
             {"InternCheck", QStringLiteral("Benutze internen Decoder anstatt DirectShow"),
              QStringLiteral("Wählt den MPEG-Audiodecoder für die Quelldateien, die danach "
                             "geöffnet werden.")},
+            {"LoudnessCheck", QStringLiteral("Lautstärke angleichen"),
+             QStringLiteral("Bringt jede Quelldatei auf dieselbe Lautheit (-18 LUFS nach "
+                            "EBU R 128), ohne den Klang zu verändern.")},
+            {"ChaptersCheck", QStringLiteral("Kapitelmarken"),
+             QStringLiteral("Setzt am Beginn jeder Quelldatei eine Kapitelmarke mit ihrem "
+                            "Namen.")},
             {"progressBar", QStringLiteral("Fortschritt"),
              QStringLiteral("Wie weit die Umwandlung ist.")},
             // A label's name is its text: the reader says what the band says.

@@ -136,6 +136,8 @@ ConversionSettings TMainForm::conversionSettings() const {
     settings.sampleRate = mp3format->currentText().toInt();
     settings.bitRate = BitRate->currentText().toInt();
     settings.internalDecoder = InternCheck->isChecked();
+    settings.loudness = LoudnessCheck->isChecked();
+    settings.chapters = ChaptersCheck->isChecked();
     return settings;
 }
 

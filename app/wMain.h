@@ -46,6 +46,8 @@ public:
     QLabel* Label8;
     QPushButton* ZielBtn;
     QCheckBox* InternCheck;
+    QCheckBox* LoudnessCheck;
+    QCheckBox* ChaptersCheck;
     // Beyond the original layout: the run's progress, in the free band under the log.
     ProgressBand* progressBand;
 

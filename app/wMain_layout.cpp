@@ -90,11 +90,17 @@ void TMainForm::createControls() {
         place(new QCheckBox(QStringLiteral("Benutze internen Decoder anstatt DirectShow"), this),
               "InternCheck", {239, 272, 249, 17});
     InternCheck->setChecked(true);
+    // Beyond the original layout, in the space left of "Zieldatei wählen...": both off at start,
+    // so that a run writes what it always wrote unless the user asks for more.
+    LoudnessCheck = place(new QCheckBox(QStringLiteral("Lautstärke angleichen"), this),
+                          "LoudnessCheck", {280, 216, 260, 17});
+    ChaptersCheck = place(new QCheckBox(QStringLiteral("Kapitelmarken"), this), "ChaptersCheck",
+                          {280, 240, 260, 17});
     progressBand = place(new ProgressBand(this), "progressBand", {8, 460, 681, 50});
 
-    QWidget* const tabOrder[] = {lstProgress,   ListView1, AddBtn,     DeleteBtn,
-                                 FilenameEdit1, btnStart,  btnStop,    mp3format,
-                                 BitRate,       ZielBtn,   InternCheck};
+    QWidget* const tabOrder[] = {lstProgress, ListView1,     AddBtn,       DeleteBtn, FilenameEdit1,
+                                 btnStart,    btnStop,       mp3format,    BitRate,   ZielBtn,
+                                 InternCheck, LoudnessCheck, ChaptersCheck};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }

@@ -18,6 +18,8 @@ TEST_F(MainForm, StartsWithItsDefaults) {
     EXPECT_EQ(form->mp3format->currentText(), "44100");
     EXPECT_EQ(form->BitRate->currentText(), "128");
     EXPECT_TRUE(form->InternCheck->isChecked());
+    EXPECT_FALSE(form->LoudnessCheck->isChecked());
+    EXPECT_FALSE(form->ChaptersCheck->isChecked());
     EXPECT_TRUE(form->btnStart->isEnabled());
     EXPECT_TRUE(form->btnStop->isEnabled());
     EXPECT_TRUE(sourceEntries().isEmpty());
@@ -25,9 +27,10 @@ TEST_F(MainForm, StartsWithItsDefaults) {
     EXPECT_TRUE(logLines().isEmpty());
     EXPECT_EQ(form->ListView1->selectionMode(), QAbstractItemView::ExtendedSelection);
     const std::pair<QWidget*, QRect> placed[] = {
-        {form->ListView1, {8, 24, 689, 105}},    {form->FilenameEdit1, {8, 184, 689, 21}},
-        {form->ZielBtn, {552, 208, 139, 25}},    {form->btnStart, {8, 264, 105, 25}},
-        {form->lstProgress, {8, 296, 681, 161}},
+        {form->ListView1, {8, 24, 689, 105}},       {form->FilenameEdit1, {8, 184, 689, 21}},
+        {form->ZielBtn, {552, 208, 139, 25}},       {form->btnStart, {8, 264, 105, 25}},
+        {form->lstProgress, {8, 296, 681, 161}},    {form->LoudnessCheck, {280, 216, 260, 17}},
+        {form->ChaptersCheck, {280, 240, 260, 17}},
     };
     for (const auto& [widget, geometry] : placed)
         EXPECT_EQ(widget->geometry(), geometry) << widget->objectName().toStdString();
@@ -46,7 +49,18 @@ TEST_F(MainForm, StartsWithItsDefaults) {
     } while (widget != form->lstProgress && order.size() < 50);
     EXPECT_EQ(order, QStringList({"lstProgress", "ListView1", "AddBtn", "DeleteBtn",
                                   "FilenameEdit1", "btnStart", "btnStop", "mp3format", "BitRate",
-                                  "ZielBtn", "InternCheck"}));
+                                  "ZielBtn", "InternCheck", "LoudnessCheck", "ChaptersCheck"}));
+}
+
+TEST_F(MainForm, TheCheckBoxesReachTheRunsSettings) {
+    for (const auto& [loudness, chapters] : {std::pair{true, false}, {false, true}}) {
+        form->LoudnessCheck->setChecked(loudness);
+        form->ChaptersCheck->setChecked(chapters);
+        const ConversionSettings settings = form->conversionSettings();
+        EXPECT_EQ(settings.loudness, loudness);
+        EXPECT_EQ(settings.chapters, chapters);
+        EXPECT_EQ(settings.loudnessTarget, kDefaultLoudnessTarget);
+    }
 }
 
 TEST_F(MainForm, HandsTheCodecLibraryItsTwentyTextsInWindows1252WhenCreated) {
