@@ -18,14 +18,14 @@ run=(
 )
 # The tests: GoogleTest, media fixtures made by the ffmpeg command, the fuzz target (clang with
 # its libFuzzer and sanitizer runtimes), the desktop files' validators, a private session bus
-# and an icon theme for the window's tests; the benchmarks compare with the lame command and do
-# their sums with time and bc.
+# and an icon theme for the window's tests, sox as a second reader of WAV files; the benchmarks
+# compare with the lame command and do their sums with time and bc.
 test=(
   "${run[@]}"
   libgtest-dev libgmock-dev
   ffmpeg clang libclang-rt-14-dev
   desktop-file-utils appstream
-  dbus-daemon adwaita-icon-theme
+  dbus-daemon adwaita-icon-theme sox
   lame time bc
 )
 # The package: CPack's DEB generator asks `file` and dpkg-shlibdeps, lintian checks the result.
