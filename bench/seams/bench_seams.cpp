@@ -10,9 +10,9 @@
 //   bench_seams [--threads N] [--rate HZ] [--bitrate KBPS] [--seconds S] [--chunk FRAMES]
 //               [--preroll FRAMES] [--overlap FRAMES] [--out DIR]
 
+#include "codec/mp3/mp3_frame_header.h"
 #include "pipeline/encoder_stream.h"
 #include "pipeline/output_file.h"
-#include "platform/lame/mp3_frame_header.h"
 #include "platform/lame/mp3lame_library.h"
 
 #include <QByteArray>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
+#include "codec/mp3/layer3_splitter.h"
 #include "fakes/fake_lame.h"
 #include "pipeline/encoder_stream.h"
 #include "pipeline/output_file.h"
-#include "platform/lame/layer3_splitter.h"
 #include "platform/lame/mp3lame_library.h"
 #include "support/media.h"
 
