@@ -2,9 +2,9 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
+#include "codec/mp3/be_config.h"
 #include "codec/mp3/chunk_encoder.h"
 #include "codec/mp3/main_data_packer.h"
-#include "platform/lame/lame_enc.h"
 
 #include <condition_variable>
 #include <cstdint>
