@@ -36,6 +36,11 @@ run: build
 test: build-tests
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Only the tests labelled quick, each under about a second: the check to run while working.
+.PHONY: test-quick
+test-quick: build-tests
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L quick
+
 test-sanitize:
 	@scripts/install-deps.sh test
 	@[ -f $(BUILD_ASAN)/build.ninja ] || \

@@ -28,7 +28,7 @@ public:
     const SaveDialogState& dialogState() const { return state; }
     // Shows the save dialog without preparing it; the chosen name, or nothing.
     std::optional<QString> executeDialog();
-    // Lets tests answer the dialog.
+    // Another dialog in place of Qt's, answering in its stead.
     void setDialog(std::unique_ptr<SaveFileDialog> replacement);
 
     QAction* browseAction() const { return browse; }

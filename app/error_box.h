@@ -16,7 +16,7 @@ class QWidget;
 inline const QString kApplicationTitle = QStringLiteral("Tavimo");
 
 // Shows a modal box with the error icon and an OK button; an empty caption leaves the system's
-// default title. Tests put an observer in place of the real box.
+// default title. setErrorBox puts another function in place of the real box.
 using ErrorBoxFunction =
     std::function<void(QWidget* parent, const QString& caption, const QString& text)>;
 void setErrorBox(ErrorBoxFunction box);

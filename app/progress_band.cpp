@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr qint64 kRedrawMilliseconds = 250;
-
 QString progressLine(const ConversionProgress& progress, double elapsedSeconds) {
     QString line = QStringLiteral("Quelldatei %1 von %2 - ")
                        .arg(progress.source + 1)
@@ -44,8 +42,7 @@ ProgressBand::ProgressBand(QWidget* parent)
 }
 
 void ProgressBand::runStarted() {
-    sinceStart.start();
-    lastShown = -1;
+    redraw.start();
     note.clear();
     closing = false;
     bar->setRange(0, 100);
@@ -55,11 +52,9 @@ void ProgressBand::runStarted() {
 }
 
 void ProgressBand::showProgress(const ConversionProgress& progress) {
-    // Reported after every block, hundreds of times a second: a few redraws a second will do.
-    const qint64 now = sinceStart.elapsed();
-    if (lastShown >= 0 && now - lastShown < kRedrawMilliseconds)
+    const qint64 now = redraw.redrawDue();
+    if (now < 0)
         return;
-    lastShown = now;
     // Without any length to go by, the bar can only say that something happens.
     if (progress.totalSeconds <= 0)
         bar->setRange(0, 0);
@@ -108,7 +103,7 @@ void ProgressBand::showRefusal(const QString& reason) {
 }
 
 double ProgressBand::secondsSinceStart() const {
-    return sinceStart.isValid() ? sinceStart.elapsed() / 1000.0 : 0;
+    return redraw.elapsed() / 1000.0;
 }
 
 void ProgressBand::showNow(const QString& shown) {

@@ -2,7 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
-#include <QElapsedTimer>
+#include "pipeline/progress_text.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -38,8 +39,7 @@ public:
 private:
     void showNow(const QString& shown);
 
-    QElapsedTimer sinceStart;
-    qint64 lastShown = -1;
+    RedrawThrottle redraw;
     QString note; // what a stop or a close will do, shown before the progress
     bool closing = false;
 };

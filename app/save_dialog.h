@@ -14,7 +14,7 @@ struct SaveDialogState {
     QString fileName;  // the name it proposes, folder included; empty: none
 };
 
-// The destination edit's save dialog. The window uses the real one; tests answer in its place.
+// The destination edit's save dialog: Qt's below, or any other that answers in its place.
 class SaveFileDialog {
 public:
     virtual ~SaveFileDialog() = default;

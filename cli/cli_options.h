@@ -2,9 +2,9 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
+#include "common/available_cores.h"
 #include "pipeline/loudness_choices.h"
 #include "pipeline/mp3_choices.h"
-#include "platform/lame/available_cores.h"
 
 #include <QString>
 #include <QStringList>

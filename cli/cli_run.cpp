@@ -72,7 +72,11 @@ int exitStatus(const ConversionOutcome& outcome, int stopSignal) {
 
 int runCli(const QStringList& arguments, const ConversionLibraries& libraries, std::ostream& out,
            std::ostream& err, bool progressOnTerminal) {
-    const CliParseResult parsed = parseCliArguments(arguments);
+    return runCli(parseCliArguments(arguments), libraries, out, err, progressOnTerminal);
+}
+
+int runCli(const CliParseResult& parsed, const ConversionLibraries& libraries, std::ostream& out,
+           std::ostream& err, bool progressOnTerminal) {
     if (parsed.kind == CliParseResult::Help) {
         out << cliUsageText().toStdString() << std::flush;
         return kExitFinished;

@@ -6,6 +6,7 @@
 
 #include <iosfwd>
 
+struct CliParseResult;
 struct ConversionLibraries;
 struct ConversionOutcome;
 
@@ -23,4 +24,8 @@ int exitStatus(const ConversionOutcome& outcome, int stopSignal);
 // the window's start button, on the settings the options give. Stop signals are handled from
 // here on. `progressOnTerminal`: `err` is a terminal that shows a progress line.
 int runCli(const QStringList& arguments, const ConversionLibraries& libraries, std::ostream& out,
+           std::ostream& err, bool progressOnTerminal = false);
+// The same on arguments already read (parseCliArguments), for a caller that needs them before
+// the libraries exist.
+int runCli(const CliParseResult& parsed, const ConversionLibraries& libraries, std::ostream& out,
            std::ostream& err, bool progressOnTerminal = false);

@@ -15,8 +15,6 @@ namespace {
 
 // Back to the start of the terminal's line, and that line erased.
 constexpr char kEraseLine[] = "\r\033[K";
-// The progress line is redrawn at most this often.
-constexpr qint64 kRedrawMilliseconds = 250;
 
 } // namespace
 
@@ -65,7 +63,7 @@ QString ConsoleHost::abortReason() {
 
 void ConsoleHost::runStateChanged(bool running) {
     if (running)
-        sinceStart.start();
+        redraw.start();
     else
         clearProgressLine();
 }
@@ -73,10 +71,9 @@ void ConsoleHost::runStateChanged(bool running) {
 void ConsoleHost::progressChanged(const ConversionProgress& progress) {
     if (!showProgress)
         return;
-    const qint64 now = sinceStart.elapsed();
-    if (lastDrawn >= 0 && now - lastDrawn < kRedrawMilliseconds)
+    const qint64 now = redraw.redrawDue();
+    if (now < 0)
         return;
-    lastDrawn = now;
     const QString text = progressText(progressFigures(progress, now / 1000.0));
     err << kEraseLine << text.toStdString() << std::flush;
     progressShown = true;

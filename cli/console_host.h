@@ -3,8 +3,8 @@
 #pragma once
 
 #include "pipeline/conversion_host.h"
+#include "pipeline/progress_text.h"
 
-#include <QElapsedTimer>
 #include <QStringList>
 
 #include <iosfwd>
@@ -46,6 +46,5 @@ private:
     bool quiet;
     bool showProgress;
     bool progressShown = false;
-    QElapsedTimer sinceStart;
-    qint64 lastDrawn = -1;
+    RedrawThrottle redraw;
 };

@@ -22,9 +22,11 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << decodeFileName(argv[i]);
+    // Read once: the encoder needs the thread count before the run sees the rest.
+    const CliParseResult parsed = parseCliArguments(arguments);
     FfmpegMcl mcl;
-    Mp3LameLibrary lame(parseCliArguments(arguments).options.threads);
+    Mp3LameLibrary lame(parsed.options.threads);
     SwrAcmLibrary acm;
-    return runCli(arguments, ConversionLibraries{mcl, lame, acm}, std::cout, std::cerr,
+    return runCli(parsed, ConversionLibraries{mcl, lame, acm}, std::cout, std::cerr,
                   ::isatty(STDERR_FILENO) == 1);
 }

@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
+#include "codec/mp3/mp3_frame_header.h"
 #include "platform/lame/lame_enc.h"
-#include "platform/lame/mp3_frame_header.h"
 
 #include <cstdint>
 #include <functional>

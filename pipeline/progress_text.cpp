@@ -76,3 +76,20 @@ QString outcomeSummary(const ConversionOutcome& outcome) {
     }
     return {};
 }
+
+void RedrawThrottle::start() {
+    clock.start();
+    lastDrawn = -1;
+}
+
+qint64 RedrawThrottle::redrawDue() {
+    const qint64 now = elapsed();
+    if (lastDrawn >= 0 && now - lastDrawn < kPeriodMilliseconds)
+        return -1;
+    lastDrawn = now;
+    return now;
+}
+
+qint64 RedrawThrottle::elapsed() const {
+    return clock.isValid() ? clock.elapsed() : 0;
+}

@@ -9,6 +9,7 @@
 #include "pipeline/encoder_stream.h"
 #include "pipeline/output_file.h"
 #include "platform/lame/mp3lame_library.h"
+#include "support/sound_check.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -23,57 +24,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <numbers>
-#include <random>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr int Rate = 44100;
 // The transcoding stage hands the encoder 4096 sample frames per block.
 constexpr std::size_t BlockFrames = 4096;
-
-// Something like music: a chord whose notes change every quarter second, a bass line, and
-// filtered noise, with a different mix on each side.
-std::vector<std::int16_t> makePcm(double minutes) {
-    const auto frames = static_cast<std::size_t>(minutes * 60 * Rate);
-    std::vector<std::int16_t> pcm(frames * 2);
-    std::mt19937 random(20261207);
-    std::normal_distribution<double> white(0.0, 1.0);
-    std::uniform_int_distribution<int> note(0, 24);
-    double phase[4] = {};
-    double freq[4] = {220, 277, 330, 55};
-    double lowL = 0, lowR = 0, bandL = 0, bandR = 0;
-    const std::size_t noteFrames = Rate / 4;
-    for (std::size_t i = 0; i < frames; ++i) {
-        if (i % noteFrames == 0) {
-            for (int k = 0; k < 3; ++k)
-                freq[k] = 220 * std::pow(2.0, note(random) / 12.0);
-            freq[3] = 55 * std::pow(2.0, note(random) / 24.0);
-        }
-        const double env = 0.6 + 0.4 * std::exp(-double(i % noteFrames) / (Rate / 16.0));
-        double tones[4];
-        for (int k = 0; k < 4; ++k) {
-            phase[k] += 2 * std::numbers::pi * freq[k] / Rate;
-            if (phase[k] > 2 * std::numbers::pi)
-                phase[k] -= 2 * std::numbers::pi;
-            tones[k] = std::sin(phase[k]);
-        }
-        // One-pole filters turn white noise into something darker, as in real recordings.
-        lowL += 0.05 * (white(random) - lowL);
-        lowR += 0.05 * (white(random) - lowR);
-        bandL = 0.7 * bandL + 0.3 * white(random);
-        bandR = 0.7 * bandR + 0.3 * white(random);
-        const double left = env * (0.22 * tones[0] + 0.15 * tones[1] + 0.08 * tones[2]) +
-                            0.25 * tones[3] + 0.35 * lowL + 0.05 * bandL;
-        const double right = env * (0.08 * tones[0] + 0.15 * tones[1] + 0.22 * tones[2]) +
-                             0.25 * tones[3] + 0.35 * lowR + 0.05 * bandR;
-        pcm[2 * i] = std::int16_t(std::clamp(left * 26000, -32768.0, 32767.0));
-        pcm[2 * i + 1] = std::int16_t(std::clamp(right * 26000, -32768.0, 32767.0));
-    }
-    return pcm;
-}
 
 double cpuSeconds() {
     timespec t;
@@ -182,7 +139,7 @@ int main(int argc, char** argv) {
     }
 
     std::printf("making %.1f minutes of 44.1 kHz stereo PCM...\n", minutes);
-    const auto pcm = makePcm(minutes);
+    const auto pcm = soundcheck::music(minutes * 60); // something like music
     if (!pcmFile.isEmpty()) {
         QFile f(pcmFile);
         if (!f.open(QIODevice::WriteOnly) ||

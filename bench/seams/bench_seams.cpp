@@ -10,10 +10,11 @@
 //   bench_seams [--threads N] [--rate HZ] [--bitrate KBPS] [--seconds S] [--chunk FRAMES]
 //               [--preroll FRAMES] [--overlap FRAMES] [--out DIR]
 
+#include "codec/mp3/mp3_frame_header.h"
 #include "pipeline/encoder_stream.h"
 #include "pipeline/output_file.h"
-#include "platform/lame/mp3_frame_header.h"
 #include "platform/lame/mp3lame_library.h"
+#include "support/sound_check.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -26,14 +27,12 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
-#include <numbers>
-#include <random>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr int Rate = 44100;
+constexpr int Rate = soundcheck::kRate;
 constexpr std::size_t BlockFrames = 4096; // what the transcoding stage hands over
 
 struct Options {
@@ -44,55 +43,6 @@ struct Options {
     ChunkLayout layout{96, 0, 2};
     QString out;
 };
-
-// A chord that changes every quarter second over darkened noise, and at every seam of the
-// several-thread stream a click or a drum hit, at a different distance from the seam each time.
-std::vector<std::int16_t> makeSignal(const Options& o, std::int64_t grid) {
-    const auto frames = std::size_t(o.seconds * Rate);
-    std::vector<double> left(frames), right(frames);
-    std::mt19937 random(20240611);
-    std::normal_distribution<double> white(0.0, 1.0);
-    std::uniform_int_distribution<int> note(0, 24);
-    double phase[3] = {}, freq[3] = {220, 277, 330}, lowL = 0, lowR = 0;
-    for (std::size_t i = 0; i < frames; ++i) {
-        if (i % (Rate / 4) == 0)
-            for (double& f : freq)
-                f = 220 * std::pow(2.0, note(random) / 12.0);
-        double tone = 0;
-        for (int k = 0; k < 3; ++k) {
-            phase[k] =
-                std::fmod(phase[k] + 2 * std::numbers::pi * freq[k] / Rate, 2 * std::numbers::pi);
-            tone += std::sin(phase[k]) / (k + 1);
-        }
-        lowL += 0.05 * (white(random) - lowL);
-        lowR += 0.05 * (white(random) - lowR);
-        left[i] = 0.15 * tone + 0.3 * lowL;
-        right[i] = 0.12 * tone + 0.3 * lowR;
-    }
-    // Offsets from the seam in samples: before, on and after the switch, a granule apart.
-    const int offsets[] = {0, -576, 576, -1152, 1152, 288, -288, 2304};
-    int n = 0;
-    for (std::int64_t seam = grid; seam + 4096 < std::int64_t(frames); seam += grid, ++n) {
-        const std::int64_t at = seam + offsets[n % 8];
-        if (n % 2 == 0) { // a click: one full-scale sample pair
-            left[std::size_t(at)] += 0.9;
-            right[std::size_t(at)] -= 0.9;
-        } else { // a drum hit: a sharp attack of noise and a low thump, decaying in 80 ms
-            for (int k = 0; k < 3528 && at + k < std::int64_t(frames); ++k) {
-                const double env = std::exp(-k / 600.0);
-                const double thump = std::sin(2 * std::numbers::pi * 60 * k / Rate);
-                left[std::size_t(at + k)] += env * (0.5 * white(random) + 0.4 * thump);
-                right[std::size_t(at + k)] += env * (0.4 * white(random) + 0.4 * thump);
-            }
-        }
-    }
-    std::vector<std::int16_t> pcm(frames * 2);
-    for (std::size_t i = 0; i < frames; ++i) {
-        pcm[2 * i] = std::int16_t(std::clamp(left[i] * 32767, -32768.0, 32767.0));
-        pcm[2 * i + 1] = std::int16_t(std::clamp(right[i] * 32767, -32768.0, 32767.0));
-    }
-    return pcm;
-}
 
 bool writeWav(const QString& path, const std::vector<std::int16_t>& pcm) {
     QFile f(path);
@@ -179,53 +129,6 @@ std::vector<std::int16_t> decode(const QString& path) {
     return pcm;
 }
 
-// The lag at which the decoded sound matches the input best, over the first ten seconds.
-int delayOf(const std::vector<std::int16_t>& in, const std::vector<std::int16_t>& out) {
-    const std::size_t span = std::min<std::size_t>(in.size() / 2, 10 * Rate);
-    int best = 0;
-    double bestScore = -1e300;
-    for (int lag = 0; lag < 4000; ++lag) {
-        double score = 0;
-        for (std::size_t i = 0; i < span && (i + lag) * 2 + 1 < out.size(); ++i)
-            score += double(in[2 * i]) * out[2 * (i + lag)] +
-                     double(in[2 * i + 1]) * out[2 * (i + lag) + 1];
-        if (score > bestScore) {
-            bestScore = score;
-            best = lag;
-        }
-    }
-    return best;
-}
-
-struct Quality {
-    double snr = 0;
-    std::vector<double> windows; // SNR of each 1-second window, dB
-};
-
-Quality measure(const std::vector<std::int16_t>& in, const std::vector<std::int16_t>& out,
-                int delay) {
-    Quality q;
-    double signal = 0, noise = 0, windowSignal = 0, windowNoise = 0;
-    const std::size_t frames = in.size() / 2;
-    for (std::size_t i = 0; i < frames; ++i) {
-        for (int c = 0; c < 2; ++c) {
-            const double x = in[2 * i + c];
-            const std::size_t j = 2 * (i + std::size_t(delay)) + c;
-            const double y = j < out.size() ? out[j] : 0;
-            signal += x * x;
-            noise += (x - y) * (x - y);
-            windowSignal += x * x;
-            windowNoise += (x - y) * (x - y);
-        }
-        if ((i + 1) % Rate == 0) {
-            q.windows.push_back(10 * std::log10(windowSignal / std::max(windowNoise, 1e-9)));
-            windowSignal = windowNoise = 0;
-        }
-    }
-    q.snr = 10 * std::log10(signal / std::max(noise, 1e-9));
-    return q;
-}
-
 // Frame headers without the padding bit, which each encoder sets by its own count.
 std::vector<std::uint32_t> headers(const QString& path) {
     QFile f(path);
@@ -287,14 +190,17 @@ int main(int argc, char** argv) {
         }
         const int frameSize = o.rate >= 32000 ? 1152 : 576;
         const auto grid = std::int64_t(trial->chunkFrames) * frameSize * Rate / o.rate;
-        const auto pcm = makeSignal(o, grid);
+        const auto pcm = soundcheck::music(o.seconds, grid);
         writeWav(dir + "/input.wav", pcm);
 
         encode(o, 1, pcm, one);
         const auto stats = encode(o, o.threads, pcm, many);
         const auto a = decode(one), b = decode(many);
-        const int delayA = delayOf(pcm, a), delayB = delayOf(pcm, b);
-        const Quality qa = measure(pcm, a, delayA), qb = measure(pcm, b, delayB);
+        // The delay over the first ten seconds; the SNR over every second.
+        const int delayA = soundcheck::delayOf(pcm, a, 4000, 0, 10 * Rate);
+        const int delayB = soundcheck::delayOf(pcm, b, 4000, 0, 10 * Rate);
+        const auto qa = soundcheck::measure(pcm, a, delayA, Rate);
+        const auto qb = soundcheck::measure(pcm, b, delayB, Rate);
         const double worstA = *std::min_element(qa.windows.begin(), qa.windows.end());
         const double worstB = *std::min_element(qb.windows.begin(), qb.windows.end());
         double largestDrop = -1e9;

@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #include "platform/lame/mp3lame_library.h"
 
-#include "platform/lame/parallel_stream.h"
+#include "codec/mp3/parallel_stream.h"
 
 #include <lame/lame.h>
 

@@ -2,9 +2,9 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
-#include "platform/lame/lame_config.h"
+#include "codec/mp3/lame_config.h"
+#include "codec/mp3/parallel_stream.h"
 #include "platform/lame/lame_enc.h"
-#include "platform/lame/parallel_stream.h"
 
 #include <map>
 #include <memory>

@@ -51,7 +51,7 @@ public:
     int MclFree(MclHandle output) override;
     int MclAbort(MclHandle handle) override;
 
-    // For tests and diagnostics: the decoder an open input uses (empty for any other handle),
+    // For diagnostics: the decoder an open input uses (empty for any other handle),
     // and the contents of a sound handle (null for any other handle).
     std::string decoderName(MclHandle input) const;
     const SoundBlock* soundBlock(MclHandle sound) const;

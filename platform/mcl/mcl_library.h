@@ -7,7 +7,7 @@
 // The codec library: opens media files, decodes their sound and writes WAV files.
 // The calls keep the library's C shape (32-bit handles, 8-bit strings, 0 for success), so the
 // conversion job reads as a sequence of library calls. The job reaches the library through
-// this interface only, which lets tests put a recording fake in its place.
+// this interface only, so that any implementation can stand in for FFmpeg's.
 //
 // Strings: texts are Windows-1252; file names are in the platform's 8-bit encoding (UTF-8).
 // Handles: 0 is the null handle. A failed MclReadOpen still returns a handle whose reads fail,

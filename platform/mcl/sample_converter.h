@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
-#include "platform/mcl/ffmpeg_ptr.h"
+#include "platform/ffmpeg/ffmpeg_ptr.h"
 
 #include <cstdint>
 #include <memory>

@@ -6,8 +6,8 @@
 #include <cstdint>
 
 // The conversion-stream calls of the audio compression manager, as the format convertor uses
-// them: records, flags and result codes keep their platform values. The calls are reached
-// through AcmLibrary, so tests can record them or make them fail.
+// them: records, flags and result codes keep their platform values. The format convertor
+// reaches the calls through AcmLibrary only.
 
 using MMRESULT = std::uint32_t;
 using DWORD = std::uint32_t;

@@ -17,10 +17,6 @@ extern "C" {
 
 namespace msacm {
 
-void SwrContextDeleter::operator()(SwrContext* context) const {
-    swr_free(&context);
-}
-
 namespace {
 
 // libswresample's own polyphase resampler, in float so that its noise stays far below the
@@ -169,7 +165,7 @@ bool PcmConverter::restart() {
     SwrContext* raw = nullptr;
     const int made = swr_alloc_set_opts2(&raw, &outLayout, swrFormat(out.bits), out.rate, &inLayout,
                                          swrFormat(in.bits), in.rate, 0, nullptr);
-    SwrContextPtr context(raw);
+    ffmpeg::SwrContextPtr context(raw);
     if (made < 0 || !context)
         return false;
     if (av_opt_set_sample_fmt(raw, "internal_sample_fmt", AV_SAMPLE_FMT_FLTP, 0) < 0 ||

@@ -2,11 +2,11 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
+#include "platform/ffmpeg/ffmpeg_ptr.h"
+
 #include <cstdint>
 #include <memory>
 #include <vector>
-
-struct SwrContext;
 
 namespace msacm {
 
@@ -18,11 +18,6 @@ struct PcmFormat {
     int bits = 0;
     int frameBytes() const { return channels * bits / 8; }
 };
-
-struct SwrContextDeleter {
-    void operator()(SwrContext* context) const;
-};
-using SwrContextPtr = std::unique_ptr<SwrContext, SwrContextDeleter>;
 
 // Converts one PCM stream to another through libswresample, in calls of whole source frames.
 //
@@ -67,7 +62,7 @@ private:
     std::vector<double> matrix;
     std::int64_t delay = 0;
 
-    SwrContextPtr swr;
+    ffmpeg::SwrContextPtr swr;
     std::int64_t framesIn = 0;
     std::int64_t framesOut = 0;
     bool fresh = true;

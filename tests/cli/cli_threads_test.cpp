@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #include "cli/cli_options.h"
-#include "platform/lame/available_cores.h"
+#include "common/available_cores.h"
 
 #include <gtest/gtest.h>
 

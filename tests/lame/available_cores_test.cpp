@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
-#include "platform/lame/available_cores.h"
+#include "common/available_cores.h"
 
 #include <sched.h>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
-#include "platform/lame/layer3_splitter.h"
-#include "platform/lame/main_data_packer.h"
+#include "codec/mp3/layer3_splitter.h"
+#include "codec/mp3/main_data_packer.h"
 
 #include <gtest/gtest.h>
 

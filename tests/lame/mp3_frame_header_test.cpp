@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
-#include "platform/lame/mp3_frame_header.h"
+#include "codec/mp3/mp3_frame_header.h"
 
 #include <gtest/gtest.h>
 

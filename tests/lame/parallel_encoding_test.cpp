@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
+#include "codec/mp3/layer3_splitter.h"
 #include "fakes/fake_lame.h"
 #include "pipeline/encoder_stream.h"
 #include "pipeline/output_file.h"
-#include "platform/lame/layer3_splitter.h"
 #include "platform/lame/mp3lame_library.h"
 #include "support/media.h"
+#include "support/sound_check.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -16,49 +17,13 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
-#include <numbers>
-#include <random>
 
 namespace {
 
 constexpr int Rate = 44100;
 const ChunkLayout ShortChunks{24, 16, 2}; // a seam every 0.63 s at 44100 Hz
 
-// Stereo at 44100 Hz that gives an encoder work: a chord changing every quarter second over
-// darkened noise, and every `spacing` samples, at the seams, a click or a drum hit.
-std::vector<std::int16_t> music(double seconds, std::int64_t spacing) {
-    const auto frames = std::size_t(seconds * Rate);
-    std::vector<double> side[2] = {std::vector<double>(frames), std::vector<double>(frames)};
-    std::mt19937 random(7);
-    std::normal_distribution<double> white(0.0, 1.0);
-    double low[2] = {}, freq = 220;
-    for (std::size_t i = 0; i < frames; ++i) {
-        if (i % (Rate / 4) == 0)
-            freq = 220 * std::pow(2.0, double(random() % 24) / 12);
-        const double tone = std::sin(2 * std::numbers::pi * freq * double(i) / Rate);
-        for (int c = 0; c < 2; ++c) {
-            low[c] += 0.05 * (white(random) - low[c]);
-            side[c][i] = (c ? 0.12 : 0.15) * tone + 0.3 * low[c];
-        }
-    }
-    int n = 0;
-    for (std::int64_t at = spacing; at + 4000 < std::int64_t(frames); at += spacing, ++n) {
-        const auto i = std::size_t(at + (n % 3 - 1) * 576); // a granule before, on, after
-        if (n % 2 == 0) {
-            side[0][i] += 0.9;
-            side[1][i] -= 0.9;
-        } else {
-            for (std::size_t k = 0; k < 3000; ++k)
-                for (int c = 0; c < 2; ++c)
-                    side[c][i + k] += std::exp(-double(k) / 600) * 0.5 * white(random);
-        }
-    }
-    std::vector<std::int16_t> pcm(frames * 2);
-    for (std::size_t i = 0; i < pcm.size(); ++i)
-        pcm[i] = std::int16_t(std::clamp(side[i % 2][i / 2] * 32767, -32768.0, 32767.0));
-    return pcm;
-}
+using soundcheck::music;
 
 // The record the program's stream hands the encoder.
 BE_CONFIG config(std::uint32_t rate, std::uint32_t bitRate) {
@@ -179,28 +144,10 @@ Quality measure(const std::vector<std::int16_t>& in, const std::vector<std::uint
     const media::Pcm out = media::decode(path, Rate, 2);
     Quality q;
     q.frames = out.frames();
-    double best = -1;
-    for (int lag = 0; lag < 2500; ++lag) { // over a second of the input
-        double sum = 0;
-        for (std::size_t i = Rate; i < 2 * Rate && 2 * (i + lag) < out.samples.size(); ++i)
-            sum += double(in[2 * i]) * out.samples[2 * (i + std::size_t(lag))];
-        if (sum > best)
-            best = sum, q.delay = lag;
-    }
-    double signal = 0, noise = 0, s = 0, n = 0;
-    for (std::size_t i = 0; 2 * i < in.size(); ++i) {
-        for (std::size_t c = 0; c < 2; ++c) {
-            const std::size_t j = 2 * (i + std::size_t(q.delay)) + c;
-            const double x = in[2 * i + c], e = x - (j < out.samples.size() ? out.samples[j] : 0);
-            s += x * x;
-            n += e * e;
-        }
-        if ((i + 1) % (Rate / 4) == 0) {
-            q.windows.push_back(10 * std::log10(s / n));
-            signal += s, noise += n, s = n = 0;
-        }
-    }
-    q.snr = 10 * std::log10(signal / noise);
+    q.delay = soundcheck::delayOf(in, out.samples, 2500, Rate, Rate); // over a second
+    const soundcheck::Quality sound = soundcheck::measure(in, out.samples, q.delay, Rate / 4);
+    q.snr = sound.snr;
+    q.windows = sound.windows;
     return q;
 }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
-#include "platform/lame/main_data_packer.h"
+#include "codec/mp3/main_data_packer.h"
 
 #include <algorithm>
 #include <limits>

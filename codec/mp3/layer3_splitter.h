@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
-#include "platform/lame/layer3_frame.h"
+#include "codec/mp3/layer3_frame.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
-#include "platform/lame/mp3_frame_header.h"
+#include "codec/mp3/mp3_frame_header.h"
 
 #include <cstdint>
 #include <vector>

@@ -2,9 +2,9 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
-#include "platform/lame/chunk_encoder.h"
-#include "platform/lame/lame_enc.h"
-#include "platform/lame/main_data_packer.h"
+#include "codec/mp3/be_config.h"
+#include "codec/mp3/chunk_encoder.h"
+#include "codec/mp3/main_data_packer.h"
 
 #include <condition_variable>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
-#include "platform/lame/parallel_stream.h"
+#include "codec/mp3/parallel_stream.h"
 
 #include <algorithm>
 #include <cmath>

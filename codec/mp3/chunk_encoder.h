@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
-#include "platform/lame/lame_config.h"
-#include "platform/lame/layer3_splitter.h"
+#include "codec/mp3/lame_config.h"
+#include "codec/mp3/layer3_splitter.h"
 
 #include <cstdint>
 #include <memory>

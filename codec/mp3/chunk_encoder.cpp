@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
-#include "platform/lame/chunk_encoder.h"
+#include "codec/mp3/chunk_encoder.h"
 
 #include <lame/lame.h>
 

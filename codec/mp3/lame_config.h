@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
-#include "platform/lame/lame_enc.h"
+#include "codec/mp3/be_config.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
-#include "platform/lame/layer3_splitter.h"
+#include "codec/mp3/layer3_splitter.h"
 
 #include <algorithm>
 
