@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // The MP3 encoder's stream interface: a stream initialised from a configuration record,
 // chunk encoding of interleaved 16-bit samples, flush, close. Results are 0 for success.
@@ -17,6 +18,8 @@ inline constexpr BE_ERR BE_ERR_INVALID_FORMAT_PARAMETERS = 0x00000002;
 inline constexpr BE_ERR BE_ERR_NO_MORE_HANDLES = 0x00000003;
 inline constexpr BE_ERR BE_ERR_INVALID_HANDLE = 0x00000004;
 inline constexpr BE_ERR BE_ERR_BUFFER_TOO_SMALL = 0x00000005;
+// The encoder ran out of memory.
+inline constexpr BE_ERR BE_ERR_NO_MEMORY = 0x00000100;
 
 inline constexpr std::uint32_t BE_CONFIG_LAME = 256;
 inline constexpr std::int32_t BE_MP3_MODE_STEREO = 0;
@@ -69,4 +72,7 @@ public:
     virtual BE_ERR beDeinitStream(HBE_STREAM stream, std::uint8_t* output,
                                   std::uint32_t* outputBytes) = 0;
     virtual BE_ERR beCloseStream(HBE_STREAM stream) = 0;
+    // Why the last failed call on `stream` failed, where a result code cannot tell; empty
+    // when there is nothing to add.
+    virtual std::string beErrorText(HBE_STREAM /*stream*/) const { return {}; }
 };

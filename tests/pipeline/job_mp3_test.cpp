@@ -103,7 +103,7 @@ TEST_F(JobMp3Test, SourcesGoThroughTemporaryFilesIntoOneStream) {
     EXPECT_THAT(lame.calls,
                 ElementsAre("beInitStream(22050,64)", "beEncodeChunk(7,200)",
                             "beEncodeChunk(7,200)", "beDeinitStream(7)", "beCloseStream(7)"));
-    EXPECT_EQ(lame.newestLineAtFlush, "Konvertierung beendet...");
+    EXPECT_EQ(lame.newestLineAtFlush, "MP3 Kodierung..."); // the last bytes before the end
     const auto produced = lame.produced();
     EXPECT_EQ(destinationBytes(), QByteArray(reinterpret_cast<const char*>(produced.data()),
                                              static_cast<qsizetype>(produced.size())));
