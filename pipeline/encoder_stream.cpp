@@ -117,8 +117,8 @@ void EncoderStream::closeStream() {
 // Closes the stream and raises `message`, followed by the reason the encoder gives.
 void EncoderStream::failStream(const char* message, BE_ERR result) {
     std::string text = message;
-    const std::string reason = result == BE_ERR_NO_MEMORY ? std::string(NoMemory)
-                                                          : lame.beErrorText(EncoderHandle);
+    const std::string reason =
+        result == BE_ERR_NO_MEMORY ? std::string(NoMemory) : lame.beErrorText(EncoderHandle);
     if (!reason.empty())
         text += ": " + reason;
     closeStream();

@@ -170,9 +170,8 @@ unsigned ParallelStream::warmUpFrames(const ChunkEncoder& encoder) {
     const double meanBits = 8.0 * (encoder.frameBytesLimit() - 1 - encoder.headBytes());
     if (meanBits <= 0)
         return MaxWarmUpFrames + 1;
-    return std::max(MinWarmUpFrames,
-                    unsigned(std::ceil(WarmReservoirShare * reservoirBits /
-                                       (ReservoirSavedPerFrame * meanBits))));
+    return std::max(MinWarmUpFrames, unsigned(std::ceil(WarmReservoirShare * reservoirBits /
+                                                        (ReservoirSavedPerFrame * meanBits))));
 }
 
 std::uint32_t ParallelStream::samplesLimit() const {
