@@ -32,8 +32,6 @@ BE_ERR Mp3LameLibrary::beInitStream(const BE_CONFIG* config, std::uint32_t* samp
             return result;
     } catch (const std::bad_alloc&) {
         return BE_ERR_NO_MEMORY;
-    } catch (const std::system_error&) {
-        return BE_ERR_NO_MORE_HANDLES; // no threads to be had
     }
 
     const HBE_STREAM handle = nextHandle++;
@@ -68,13 +66,17 @@ BE_ERR Mp3LameLibrary::initStream(const BE_CONFIG& config, Stream& s) {
     auto first = ChunkEncoder::open(config, gate);
     if (!first)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    if (ParallelStream::suits(config, *first)) {
+    if (!ParallelStream::suits(config, *first))
+        return BE_ERR_SUCCESSFUL;
+    try {
         s.parallel = std::make_unique<ParallelStream>(
             config, std::move(first), threads, layout,
             [this](const BE_CONFIG& c) { return ChunkEncoder::open(c, gate); });
-        s.lame.reset();
-        s.bufferSize = s.parallel->bufferSize();
+    } catch (const std::system_error&) {
+        return BE_ERR_SUCCESSFUL; // no threads to be had (no room for their stacks): one encoder
     }
+    s.lame.reset();
+    s.bufferSize = s.parallel->bufferSize();
     return BE_ERR_SUCCESSFUL;
 }
 
