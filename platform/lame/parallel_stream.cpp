@@ -423,6 +423,15 @@ void ParallelStream::keep(Encoder& encoder, std::vector<Layer3Frame>& made, std:
 }
 
 // Writes frames in order for as long as the encoders have them.
+//
+// A take-over never leaves a later frame's main data without room. Encoder k starts where one
+// encoder's padding sequence starts over, so its frames have the joined stream's payload
+// lengths. Count payload bytes from the take-over frame s: P_n is where frame n's payload
+// starts, R the reach of main_data_begin (511 or 255 bytes, 0 with the reservoir off), len_n the
+// main data. In the encoder's own stream frame n's main data starts at E_n, with
+// E_n >= E_(n-1) + len_(n-1) and E_n >= P_n - R, and ends by P_(n+1). The packer puts it at
+// J_n = max(J_(n-1) + len_(n-1), P_n - R). fits() gives J_s <= E_s; max() grows with its
+// arguments, so J_n <= E_n for every later n, and J_n + len_n <= E_n + len_n <= P_(n+1).
 void ParallelStream::join() {
     while (failure == BE_ERR_SUCCESSFUL && !done) {
         Encoder& now = *current;
