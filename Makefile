@@ -5,7 +5,7 @@ BUILD      ?= build
 BUILD_ASAN ?= build-sanitize
 BUILD_TSAN ?= build-tsan
 # The programs with the encoder's and the pipeline's tests: the code that runs threads.
-TSAN_TESTS := lame_test pipeline_test e2e_test
+TSAN_TESTS := lame_test pipeline_test
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 CONFIGURE  := cmake -S . -B
