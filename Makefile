@@ -3,12 +3,15 @@
 # Debian packages it needs and no others (scripts/install-deps.sh keeps the lists).
 BUILD      ?= build
 BUILD_ASAN ?= build-sanitize
+BUILD_TSAN ?= build-tsan
+# The programs with the encoder's and the pipeline's tests: the code that runs threads.
+TSAN_TESTS := lame_test pipeline_test
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 CONFIGURE  := cmake -S . -B
 BUILD_TYPE := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all build build-tests run test test-sanitize bench package format clean
+.PHONY: all build build-tests run test test-sanitize test-tsan bench package format clean
 
 all: build
 
@@ -53,6 +56,16 @@ test-sanitize:
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# The encoder's and the pipeline's tests under ThreadSanitizer, in a build folder of their own.
+test-tsan:
+	@scripts/install-deps.sh test
+	@[ -f $(BUILD_TSAN)/build.ninja ] || \
+	  $(CONFIGURE) $(BUILD_TSAN) $(CMAKE_GEN) $(BUILD_TYPE) -DTAVIMO_TSAN=ON \
+	  -DTAVIMO_BUILD_BENCH=OFF -DCMAKE_CXX_COMPILER=g++
+	cmake --build $(BUILD_TSAN) -j $(JOBS) --target $(TSAN_TESTS)
+	cd $(BUILD_TSAN) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure -j $(JOBS) -L '^($(subst $() ,|,$(TSAN_TESTS)))$$'
+
 bench: build-tests
 	scripts/run-bench.sh $(BUILD)
 
@@ -69,4 +82,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN)

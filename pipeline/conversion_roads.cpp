@@ -175,6 +175,8 @@ void ConversionJob::convertToMp3(const ConversionSettings& settings, Destination
     if (!stream.InitEncoderStream(static_cast<std::uint32_t>(settings.sampleRate),
                                   static_cast<std::uint32_t>(settings.bitRate))) {
         host.AddProgressLine(QStringLiteral("Konnte LAME Encoder nicht initialisieren..."));
+        if (stream.initLackedMemory())
+            return fail(QStringLiteral("Nicht genug Arbeitsspeicher für den MP3-Encoder."));
         return fail(QStringLiteral("Der MP3-Encoder lässt sich mit %1 Hz und %2 kBit/Sekunde "
                                    "nicht starten.")
                         .arg(settings.sampleRate)
@@ -213,10 +215,11 @@ void ConversionJob::convertToMp3(const ConversionSettings& settings, Destination
 
     if (!classify())
         return;
-    host.AddProgressLine(QStringLiteral("Konvertierung beendet..."));
-    host.TrimProgressLog();
+    // The last bytes are written, and a full disk is seen, before the run counts as done.
     stream.FinishEncoderStream();
     output.close();
+    host.AddProgressLine(QStringLiteral("Konvertierung beendet..."));
+    host.TrimProgressLog();
     if (settings.chapters && !writeChapterTag(destination))
         return;
     commit(destination);

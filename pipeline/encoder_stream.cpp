@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
 const char* const EncodeFailed = "Fehler beim MP3 Codieren";
 const char* const FlushFailed = "Echec à la sortie";
+const char* const NoMemory = "Nicht genug Arbeitsspeicher für den MP3-Encoder.";
 
 } // namespace
 
@@ -52,7 +54,8 @@ bool EncoderStream::InitEncoderStream(std::uint32_t sampleRate, std::uint32_t bi
     HBE_STREAM handle = 0;
     std::uint32_t samples = 0;
     std::uint32_t bufferSize = 0;
-    if (lame.beInitStream(&config, &samples, &bufferSize, &handle) != BE_ERR_SUCCESSFUL)
+    initFailure = lame.beInitStream(&config, &samples, &bufferSize, &handle);
+    if (initFailure != BE_ERR_SUCCESSFUL)
         return false;
     EncoderHandle = handle;
     SamplesPerChunk = samples;
@@ -79,12 +82,10 @@ void EncoderStream::EncodeChunk(const void* samples, std::uint32_t byteCount) {
     do {
         const std::uint32_t count = std::min(remaining, piece);
         std::uint32_t produced = 0;
-        if (lame.beEncodeChunk(EncoderHandle, count, pcm, Mp3Buffer.get(), &produced) !=
-                BE_ERR_SUCCESSFUL ||
-            produced > Mp3BufferSize) {
-            closeStream();
-            throw Exception(EncodeFailed);
-        }
+        const BE_ERR result =
+            lame.beEncodeChunk(EncoderHandle, count, pcm, Mp3Buffer.get(), &produced);
+        if (result != BE_ERR_SUCCESSFUL || produced > Mp3BufferSize)
+            failStream(EncodeFailed, result);
         writeOutput(produced);
         pcm += count;
         remaining -= count;
@@ -95,11 +96,10 @@ void EncoderStream::EncodeChunk(const void* samples, std::uint32_t byteCount) {
 void EncoderStream::FinishEncoderStream() {
     if (open) {
         std::uint32_t produced = 0;
-        if (lame.beDeinitStream(EncoderHandle, Mp3Buffer.get(), &produced) != BE_ERR_SUCCESSFUL ||
-            produced > Mp3BufferSize) {
-            closeStream();
+        const BE_ERR result = lame.beDeinitStream(EncoderHandle, Mp3Buffer.get(), &produced);
+        if (result != BE_ERR_SUCCESSFUL || produced > Mp3BufferSize) {
             Mp3Buffer.reset();
-            throw Exception(FlushFailed);
+            failStream(FlushFailed, result);
         }
         writeOutput(produced);
         closeStream();
@@ -112,6 +112,17 @@ void EncoderStream::closeStream() {
         return;
     open = false;
     lame.beCloseStream(EncoderHandle);
+}
+
+// Closes the stream and raises `message`, followed by the reason the encoder gives.
+void EncoderStream::failStream(const char* message, BE_ERR result) {
+    std::string text = message;
+    const std::string reason =
+        result == BE_ERR_NO_MEMORY ? std::string(NoMemory) : lame.beErrorText(EncoderHandle);
+    if (!reason.empty())
+        text += ": " + reason;
+    closeStream();
+    throw Exception(text);
 }
 
 void EncoderStream::writeOutput(std::uint32_t bytes) {

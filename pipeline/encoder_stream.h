@@ -22,8 +22,11 @@ public:
 
     // Opens the stream for 44100 Hz 16-bit stereo input; false when the encoder refuses.
     bool InitEncoderStream(std::uint32_t sampleRate, std::uint32_t bitRate);
+    // After InitEncoderStream failed: whether for lack of memory rather than the settings.
+    bool initLackedMemory() const { return initFailure == BE_ERR_NO_MEMORY; }
     // Encodes `byteCount` bytes of interleaved 16-bit stereo PCM (an odd byte is dropped).
-    // Raises "Fehler beim MP3 Codieren" when the encoder fails, EInOutError when writing does.
+    // Raises "Fehler beim MP3 Codieren", with the encoder's reason where it gives one, when the
+    // encoder fails, EInOutError when writing does.
     void EncodeChunk(const void* samples, std::uint32_t byteCount);
     // Flushes, appends the last bytes, closes the stream and releases the buffer.
     // Raises "Echec à la sortie" when the flush fails.
@@ -43,11 +46,13 @@ public:
 
 private:
     void closeStream();
+    [[noreturn]] void failStream(const char* message, BE_ERR result);
     void writeOutput(std::uint32_t bytes);
 
     LameLibrary& lame;
     OutputFile& destination;
     bool open = false;
+    BE_ERR initFailure = BE_ERR_SUCCESSFUL;
     bool firstWritten = false;
     std::uint64_t framesHanded = 0;
 };

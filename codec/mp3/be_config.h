@@ -16,6 +16,8 @@ inline constexpr BE_ERR BE_ERR_INVALID_FORMAT_PARAMETERS = 0x00000002;
 inline constexpr BE_ERR BE_ERR_NO_MORE_HANDLES = 0x00000003;
 inline constexpr BE_ERR BE_ERR_INVALID_HANDLE = 0x00000004;
 inline constexpr BE_ERR BE_ERR_BUFFER_TOO_SMALL = 0x00000005;
+// The encoder ran out of memory.
+inline constexpr BE_ERR BE_ERR_NO_MEMORY = 0x00000100;
 
 inline constexpr std::uint32_t BE_CONFIG_LAME = 256;
 inline constexpr std::int32_t BE_MP3_MODE_STEREO = 0;

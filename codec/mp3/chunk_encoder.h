@@ -3,6 +3,7 @@
 #pragma once
 
 #include "codec/mp3/lame_config.h"
+#include "codec/mp3/lame_gate.h"
 #include "codec/mp3/layer3_splitter.h"
 
 #include <cstdint>
@@ -13,13 +14,15 @@
 // the frames it completes, taken apart for repacking.
 class ChunkEncoder {
 public:
-    // Nothing when LAME refuses `config`.
-    static std::unique_ptr<ChunkEncoder> open(const BE_CONFIG& config);
+    // Nothing when LAME refuses `config`; std::bad_alloc when there is no memory for a context.
+    // Made, and later run, through `gate`, which must outlive the encoder.
+    static std::unique_ptr<ChunkEncoder> open(const BE_CONFIG& config, LameGate& gate);
 
     int channels() const { return channelCount; }
     int frameSize() const;       // samples per channel in one frame, at the output rate
     int inputRate() const;       // Hz
     int outputRate() const;      // Hz
+    int bitRate() const;         // kbit/s; the highest with VBR
     int frameBytesLimit() const; // the longest frame the settings allow, padding included
     int headBytes() const;       // header and side information of each frame
     bool mpeg1() const;
@@ -31,8 +34,9 @@ public:
     bool flush(std::vector<Layer3Frame>& out);
 
 private:
-    ChunkEncoder() = default;
+    explicit ChunkEncoder(LameGate& gate_) : gate(gate_) {}
 
+    LameGate& gate;
     LamePtr lame;
     int channelCount = 2;
     Layer3Splitter splitter;

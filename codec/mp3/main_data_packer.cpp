@@ -10,7 +10,7 @@ int MainDataPacker::reservoir() const {
 }
 
 std::int64_t MainDataPacker::nextMainStart() const {
-    return std::max(mainEnd, payloadEnd - layer3::maxMainDataBegin(*format));
+    return std::max(mainEnd, payloadEnd - (useReservoir ? layer3::maxMainDataBegin(*format) : 0));
 }
 
 bool MainDataPacker::fits(const Layer3Frame& frame) const {

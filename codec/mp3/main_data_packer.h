@@ -17,6 +17,10 @@
 // frame's main data and the next are ancillary and left zero.
 class MainDataPacker {
 public:
+    // Without `reservoir`, every frame's main data starts at its own payload, as in a stream
+    // LAME writes with its reservoir off: main_data_begin is 0 throughout.
+    explicit MainDataPacker(bool reservoir = true) : useReservoir(reservoir) {}
+
     // The most main data a frame appended next may place before its own payload: what the
     // frames so far have left free, up to the reach of main_data_begin.
     int reservoir() const;
@@ -42,6 +46,7 @@ private:
 
     std::int64_t nextMainStart() const;
 
+    bool useReservoir;
     std::vector<std::uint8_t> held; // frames not handed out yet
     std::deque<Placed> frames;
     std::int64_t payloadEnd = 0; // payload bytes of all frames so far

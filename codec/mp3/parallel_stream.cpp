@@ -12,25 +12,57 @@ namespace {
 // Frames an encoder is fed past its overlap: LAME completes a frame once it has one more frame
 // and 224 samples of input, and hands the frame's header out once later main data has passed it.
 constexpr std::int64_t LookAheadFrames = 2;
-// Frames an encoder that has to go on is fed at a time.
+// Frames an encoder that has to go on is fed at a time: a few, as a take-over usually comes
+// within the overlap or soon after, and enough that the workers' calls into LAME stay long.
 constexpr std::int64_t ExtensionFrames = 4;
-// Input is kept, and fed to an encoder, in cells of about this many frames.
+// Input is kept, and fed to an encoder, in cells of about this many frames: short, so that a
+// worker's slice is a fraction of a millisecond's wait for the caller, long enough that the
+// bookkeeping per cell costs nothing beside LAME's work.
 constexpr std::int64_t CellFrames = 8;
-// The longest warm-up worth a second encoder.
+// The longest warm-up worth a second encoder: at 8 kbit/s and 16 to 24 kHz warmUpFrames gives
+// more than this, and encoding the pre-rolls would eat what the threads gain.
 constexpr unsigned MaxWarmUpFrames = 96;
+// A fresh encoder is warm once it has had seven tenths of the time LAME needs to fill its
+// reservoir, saving a tenth of the mean frame per frame, and this many frames at least; both
+// measured at every output rate (bench/seams).
+constexpr double WarmReservoirShare = 0.7;
+constexpr double ReservoirSavedPerFrame = 0.1;
+constexpr unsigned MinWarmUpFrames = 16;
+// The reach of main_data_begin in bits (511 and 255 bytes, ISO 11172-3 and 13818-3) less the
+// byte LAME keeps back: the largest reservoir it fills.
+constexpr double Mpeg1ReservoirBits = 4088;
+constexpr double Mpeg2ReservoirBits = 2040;
 // Chunks are this many times the warm-up at least, so that it costs little.
 constexpr std::int64_t ChunksPerWarmUp = 8;
+// Chunk lengths chosen from the thread count stay within these: shorter ones spend too much on
+// warm-ups, longer ones make the last chunk, which no other encoder shares, a long serial tail.
+constexpr std::int64_t MinChunkFrames = 96;
+constexpr std::int64_t MaxChunkFrames = 768;
 // Input that may wait for encoding, across all chunks in flight, when the chunk length is chosen.
 constexpr std::int64_t BacklogBudgetBytes = std::int64_t{24} << 20;
 // One call takes at most this many frames' worth of samples.
 constexpr std::uint32_t CallFrames = 8;
 // Frames the packer may hold back, and the flush's last frames, with room to spare.
 constexpr std::int64_t HeldFrames = 48;
+// The longest grid step (stepFrames) cut into chunks: 44.1 kHz input resampled to 32 or 48 kHz
+// needs 5 frames; a longer step would make warm-ups and chunks too coarse.
+constexpr std::int64_t MaxStepFrames = 5;
 
 // The fewest frames after which an encoder started afresh is on the grid of one that ran from
 // the start: its frames begin at a whole input sample, with LAME's resampler in the same phase.
 std::int64_t stepFrames(std::int64_t frameSize, std::int64_t inputRate, std::int64_t outputRate) {
     return outputRate / std::gcd(outputRate, frameSize * inputRate);
+}
+
+// After how many frames LAME's padding sequence starts over. From its first frame on, LAME
+// subtracts frac = (144000 or 72000 bytes · kbit/s) mod rate from a lag that starts at frac,
+// and pads a frame, adding the rate back, when the lag goes below 0: frame i is padded when
+// ceil(i·frac / rate) grows, which repeats after rate / gcd(frac, rate) frames.
+std::int64_t paddingPeriod(const ChunkEncoder& encoder) {
+    const std::int64_t rate = encoder.outputRate();
+    const std::int64_t frac =
+        std::int64_t(encoder.mpeg1() ? 144000 : 72000) * encoder.bitRate() % rate;
+    return frac == 0 ? 1 : rate / std::gcd(frac, rate);
 }
 
 std::int64_t roundUp(std::int64_t value, std::int64_t step) {
@@ -53,21 +85,25 @@ struct ParallelStream::Encoder {
 };
 
 ParallelStream::ParallelStream(const BE_CONFIG& config_, std::unique_ptr<ChunkEncoder> first,
-                               unsigned threads, const ChunkLayout& layout, Opener open_)
-    : config(config_), open(std::move(open_)), channels(first->channels()),
-      frameSize(first->frameSize()), inputRate(first->inputRate()),
-      outputRate(first->outputRate()) {
+                               unsigned threads, const ChunkLayout& layout, Opener open_,
+                               Scheduler schedule_)
+    : config(config_), open(std::move(open_)), schedule(std::move(schedule_)),
+      channels(first->channels()), frameSize(first->frameSize()), inputRate(first->inputRate()),
+      outputRate(first->outputRate()), packer(!config.bNoRes) {
     threads = std::max(threads, 1u);
     const std::int64_t step = stepFrames(frameSize, inputRate, outputRate);
     const std::int64_t frameBytes = inputAt(1) * channels * 2;
     std::int64_t chunk = layout.chunkFrames;
     if (chunk == 0)
-        chunk = std::clamp<std::int64_t>(BacklogBudgetBytes / frameBytes / threads, 96, 768);
+        chunk = std::clamp<std::int64_t>(BacklogBudgetBytes / frameBytes / threads, MinChunkFrames,
+                                         MaxChunkFrames);
     const unsigned preroll = layout.prerollFrames ? layout.prerollFrames : warmUpFrames(*first);
     prerollFrames = roundUp(preroll, step);
     if (layout.chunkFrames == 0)
         chunk = std::max(chunk, ChunksPerWarmUp * prerollFrames);
     chunkFrames = roundUp(std::max(chunk, prerollFrames + 1), step);
+    // A multiple of the step too, so every start stays on the resampler's grid.
+    alignFrames = std::lcm(step, paddingPeriod(*first));
     overlapFrames = layout.overlapFrames;
     const std::int64_t cellFrames = roundUp(CellFrames, step);
     cellSamples = inputAt(cellFrames);
@@ -75,8 +111,8 @@ ParallelStream::ParallelStream(const BE_CONFIG& config_, std::unique_ptr<ChunkEn
     // need their input. Many threads get more chunks in flight only as far as the budget goes.
     const auto inFlight = std::int64_t(std::min<std::int64_t>(
         threads, std::max<std::int64_t>(2, BacklogBudgetBytes / (chunkFrames * frameBytes))));
-    const std::int64_t backlogFrames =
-        inFlight * chunkFrames + prerollFrames + overlapFrames + LookAheadFrames + cellFrames;
+    const std::int64_t backlogFrames = inFlight * chunkFrames + prerollFrames + alignFrames +
+                                       overlapFrames + LookAheadFrames + cellFrames;
     backlogLimit = inputAt(backlogFrames);
     // Every frame joined in one call has its input in the backlog, or came with the call.
     const std::int64_t frameLimit = backlogFrames + CallFrames * inputRate / outputRate + 1;
@@ -118,23 +154,24 @@ ParallelStream::~ParallelStream() {
 }
 
 bool ParallelStream::suits(const BE_CONFIG& config, const ChunkEncoder& encoder) {
-    if (config.bEnableVBR || config.bCRC || config.bWriteVBRHeader || encoder.frameSize() <= 0 ||
-        encoder.inputRate() <= 0 || encoder.outputRate() <= 0)
+    if (config.bEnableVBR || config.bCRC || config.bWriteVBRHeader || config.bStrictIso ||
+        encoder.frameSize() <= 0 || encoder.inputRate() <= 0 || encoder.outputRate() <= 0 ||
+        encoder.bitRate() <= 0)
         return false;
-    return stepFrames(encoder.frameSize(), encoder.inputRate(), encoder.outputRate()) <= 5 &&
+    return stepFrames(encoder.frameSize(), encoder.inputRate(), encoder.outputRate()) <=
+               MaxStepFrames &&
            warmUpFrames(encoder) <= MaxWarmUpFrames;
 }
 
 // The slowest part of an encoder's state is its bit reservoir: LAME saves a tenth of the mean
-// frame towards it while it is not full. Measured at every output rate, a fresh encoder's frames
-// sound as one that ran from the start once it has had seven tenths of the time to fill the
-// reservoir, and 16 frames at least. At 8 kbit/s and 16 to 24 kHz that is too long.
+// frame towards it while it is not full. At 8 kbit/s and 16 to 24 kHz it fills too slowly.
 unsigned ParallelStream::warmUpFrames(const ChunkEncoder& encoder) {
-    const double reservoirBits = encoder.mpeg1() ? 4088 : 2040;
+    const double reservoirBits = encoder.mpeg1() ? Mpeg1ReservoirBits : Mpeg2ReservoirBits;
     const double meanBits = 8.0 * (encoder.frameBytesLimit() - 1 - encoder.headBytes());
     if (meanBits <= 0)
         return MaxWarmUpFrames + 1;
-    return std::max(16u, unsigned(std::ceil(0.7 * reservoirBits / (0.1 * meanBits))));
+    return std::max(MinWarmUpFrames, unsigned(std::ceil(WarmReservoirShare * reservoirBits /
+                                                        (ReservoirSavedPerFrame * meanBits))));
 }
 
 std::uint32_t ParallelStream::samplesLimit() const {
@@ -145,6 +182,26 @@ std::int64_t ParallelStream::inputAt(std::int64_t frame) const {
     return (frame * frameSize * inputRate + outputRate - 1) / outputRate;
 }
 
+// The frame a chunk's encoder starts on: its pre-roll or up to alignFrames - 1 frames earlier,
+// where one encoder's padding sequence starts over.
+std::int64_t ParallelStream::firstFrame(unsigned chunk) const {
+    if (chunk == 0)
+        return 0;
+    return (std::int64_t(chunk) * chunkFrames - prerollFrames) / alignFrames * alignFrames;
+}
+
+void ParallelStream::fail(BE_ERR result, std::string text) {
+    if (failure != BE_ERR_SUCCESSFUL)
+        return;
+    failure = result;
+    failureReason = std::move(text);
+}
+
+std::string ParallelStream::failureText() const {
+    const std::lock_guard lock(mutex);
+    return failureReason;
+}
+
 BE_ERR ParallelStream::encode(std::uint32_t samples, const std::int16_t* pcm, std::uint8_t* output,
                               std::uint32_t* outputBytes) {
     std::unique_lock lock(mutex);
@@ -152,7 +209,7 @@ BE_ERR ParallelStream::encode(std::uint32_t samples, const std::int16_t* pcm, st
     try {
         return encodeLocked(lock, samples, pcm, output, outputBytes);
     } catch (const std::bad_alloc&) {
-        failure = BE_ERR_NO_MORE_HANDLES;
+        fail(BE_ERR_NO_MEMORY);
         return failure;
     }
 }
@@ -201,7 +258,7 @@ BE_ERR ParallelStream::finish(std::uint8_t* output, std::uint32_t* outputBytes) 
     try {
         return finishLocked(lock, output, outputBytes);
     } catch (const std::bad_alloc&) {
-        failure = BE_ERR_NO_MORE_HANDLES;
+        fail(BE_ERR_NO_MEMORY);
         return failure;
     }
 }
@@ -214,19 +271,14 @@ BE_ERR ParallelStream::finishLocked(std::unique_lock<std::mutex>& lock, std::uin
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     ended = true;
 
-    // The last chunk whose encoder may take over is one whose predecessor had its whole
-    // overlap; the stream ends with it, or with the current encoder if that is later.
-    unsigned last = current->chunk;
-    for (const auto& [chunk, encoder] : encoders) {
-        if (inputAt(chunk * chunkFrames + overlapFrames + LookAheadFrames) <= received)
-            last = std::max(last, chunk);
+    // Every encoder still of use whose input was to reach the end is fed to it and flushed; the
+    // others end where they were to end and go on only as the join extends them, as mid-stream.
+    for (auto& [chunk, encoder] : encoders) {
+        if (encoder->target >= received) {
+            encoder->target = received;
+            encoder->flushWanted = true;
+        }
     }
-    encoders.erase(encoders.upper_bound(last), encoders.end());
-    for (auto& [chunk, encoder] : encoders)
-        encoder->target = std::min(encoder->target, received);
-    Encoder& ending = *encoders.at(last);
-    ending.target = received;
-    ending.flushWanted = true;
     workWanted.notify_all();
 
     for (;;) {
@@ -234,7 +286,7 @@ BE_ERR ParallelStream::finishLocked(std::unique_lock<std::mutex>& lock, std::uin
         if (done || failure != BE_ERR_SUCCESSFUL)
             break;
         if (!anyWork()) { // nothing left that could complete the stream
-            failure = BE_ERR_INVALID_FORMAT;
+            fail(BE_ERR_INVALID_FORMAT);
             break;
         }
         progress.wait(lock);
@@ -251,15 +303,15 @@ ParallelStats ParallelStream::stats() const {
 
 void ParallelStream::addEncoders() {
     while (!ended) {
-        const std::int64_t firstFrame = std::int64_t(nextChunk) * chunkFrames - prerollFrames;
-        const std::int64_t start = inputAt(firstFrame);
+        const std::int64_t first = firstFrame(nextChunk);
+        const std::int64_t start = inputAt(first);
         if (received < start)
             return;
         auto encoder = std::make_shared<Encoder>();
         encoder->chunk = nextChunk;
         encoder->fed = start;
         encoder->target = inputAt((nextChunk + 1) * chunkFrames + overlapFrames + LookAheadFrames);
-        encoder->frontFrame = firstFrame;
+        encoder->frontFrame = first;
         encoder->keepFrom = std::int64_t(nextChunk) * chunkFrames;
         encoders.emplace(nextChunk++, std::move(encoder));
     }
@@ -318,17 +370,26 @@ void ParallelStream::work() {
 
         std::vector<Layer3Frame> made;
         BE_ERR result = BE_ERR_SUCCESSFUL;
+        std::string reason;
+        // Whatever a slice throws fails the stream, with its reason, instead of the program.
         try {
+            if (schedule)
+                schedule(encoder->chunk);
             if (!encoder->lame)
                 encoder->lame = open(config);
             if (!encoder->lame)
-                result = BE_ERR_NO_MORE_HANDLES;
+                result = BE_ERR_INVALID_FORMAT_PARAMETERS;
             else if (!(flush ? encoder->lame->flush(made)
                              : encoder->lame->encode(cell->data() + (from % cellSamples) * channels,
                                                      std::uint32_t(end - from), made)))
                 result = BE_ERR_INVALID_FORMAT;
         } catch (const std::bad_alloc&) {
-            result = BE_ERR_NO_MORE_HANDLES;
+            result = BE_ERR_NO_MEMORY;
+        } catch (const std::exception& error) {
+            result = BE_ERR_INVALID_FORMAT;
+            reason = error.what();
+        } catch (...) {
+            result = BE_ERR_INVALID_FORMAT;
         }
 
         lock.lock();
@@ -338,10 +399,10 @@ void ParallelStream::work() {
             if (result == BE_ERR_SUCCESSFUL)
                 keep(*encoder, made, end, flush);
         } catch (const std::bad_alloc&) {
-            result = BE_ERR_NO_MORE_HANDLES;
+            result = BE_ERR_NO_MEMORY;
         }
-        if (result != BE_ERR_SUCCESSFUL && failure == BE_ERR_SUCCESSFUL)
-            failure = result;
+        if (result != BE_ERR_SUCCESSFUL)
+            fail(result, std::move(reason));
         progress.notify_all();
         workWanted.notify_one(); // the encoder let go may be another worker's next
     }
@@ -362,6 +423,15 @@ void ParallelStream::keep(Encoder& encoder, std::vector<Layer3Frame>& made, std:
 }
 
 // Writes frames in order for as long as the encoders have them.
+//
+// A take-over never leaves a later frame's main data without room. Encoder k starts where one
+// encoder's padding sequence starts over, so its frames have the joined stream's payload
+// lengths. Count payload bytes from the take-over frame s: P_n is where frame n's payload
+// starts, R the reach of main_data_begin (511 or 255 bytes, 0 with the reservoir off), len_n the
+// main data. In the encoder's own stream frame n's main data starts at E_n, with
+// E_n >= E_(n-1) + len_(n-1) and E_n >= P_n - R, and ends by P_(n+1). The packer puts it at
+// J_n = max(J_(n-1) + len_(n-1), P_n - R). fits() gives J_s <= E_s; max() grows with its
+// arguments, so J_n <= E_n for every later n, and J_n + len_n <= E_n + len_n <= P_(n+1).
 void ParallelStream::join() {
     while (failure == BE_ERR_SUCCESSFUL && !done) {
         Encoder& now = *current;
@@ -398,7 +468,7 @@ void ParallelStream::join() {
             return;
         }
         if (now.frontFrame != nextFrame || !packer.append(now.frames.front())) {
-            failure = BE_ERR_INVALID_FORMAT;
+            fail(BE_ERR_INVALID_FORMAT);
             return;
         }
         now.frames.pop_front();
@@ -423,8 +493,7 @@ void ParallelStream::extend(Encoder& encoder) {
 }
 
 void ParallelStream::releaseInput() {
-    std::int64_t needed =
-        ended ? received : inputAt(std::int64_t(nextChunk) * chunkFrames - prerollFrames);
+    std::int64_t needed = ended ? received : inputAt(firstFrame(nextChunk));
     for (const auto& [chunk, encoder] : encoders)
         needed = std::min(needed, encoder->fed);
     while (!cells.empty() && (firstCell + 1) * cellSamples <= needed) {

@@ -5,6 +5,7 @@
 #include "codec/mp3/be_config.h"
 
 #include <cstdint>
+#include <string>
 
 // The MP3 encoder's stream interface: a stream initialised from a configuration record,
 // chunk encoding of interleaved 16-bit samples, flush, close. Results are 0 for success. The
@@ -25,4 +26,7 @@ public:
     virtual BE_ERR beDeinitStream(HBE_STREAM stream, std::uint8_t* output,
                                   std::uint32_t* outputBytes) = 0;
     virtual BE_ERR beCloseStream(HBE_STREAM stream) = 0;
+    // Why the last failed call on `stream` failed, where a result code cannot tell; empty
+    // when there is nothing to add.
+    virtual std::string beErrorText(HBE_STREAM /*stream*/) const { return {}; }
 };

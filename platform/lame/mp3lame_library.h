@@ -3,12 +3,14 @@
 #pragma once
 
 #include "codec/mp3/lame_config.h"
+#include "codec/mp3/lame_gate.h"
 #include "codec/mp3/parallel_stream.h"
 #include "platform/lame/lame_enc.h"
 
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 
 // The stream interface over libmp3lame. Each stream owns one encoder context; handles are
 // looked up in a registry, so a stale or made-up handle gives BE_ERR_INVALID_HANDLE instead of
@@ -25,7 +27,11 @@
 // With more than one thread, a stream whose settings allow it (ParallelStream::suits) is
 // encoded by several encoders on that many worker threads and joined into one stream of the
 // same frames and headers. Its output buffer then holds what the workers may have completed
-// at once (see ParallelStream::bufferSize), up to the last frame in the flush.
+// at once (see ParallelStream::bufferSize), up to the last frame in the flush. All contexts
+// of the library's streams are made and run through one LameGate.
+//
+// A stream that runs out of memory fails with BE_ERR_NO_MEMORY; beErrorText tells why a
+// parallel stream's worker failed otherwise.
 class Mp3LameLibrary final : public LameLibrary {
 public:
     explicit Mp3LameLibrary(unsigned threads = 1, const ChunkLayout& layout = {});
@@ -41,6 +47,7 @@ public:
     BE_ERR beDeinitStream(HBE_STREAM stream, std::uint8_t* output,
                           std::uint32_t* outputBytes) override;
     BE_ERR beCloseStream(HBE_STREAM stream) override;
+    std::string beErrorText(HBE_STREAM stream) const override;
 
     // What a stream on several threads has done so far; nothing for a stream on one.
     std::optional<ParallelStats> parallelStats(HBE_STREAM stream) const;
@@ -50,14 +57,18 @@ private:
         LamePtr lame;
         std::unique_ptr<ParallelStream> parallel;
         int channels = 2;
+        std::uint32_t frameSize = 0;
         std::uint32_t bufferSize = 0;
         bool flushed = false;
     };
 
     Stream* find(HBE_STREAM stream);
+    BE_ERR initStream(const BE_CONFIG& config, Stream& s);
 
     const unsigned threads;
     const ChunkLayout layout;
+    // Before the streams, whose workers pass it until they are stopped.
+    LameGate gate;
     std::map<HBE_STREAM, Stream> streams;
     HBE_STREAM nextHandle = 1;
 };

@@ -80,10 +80,13 @@ TEST(CliEndToEnd, JoinsRealSourcesIntoOneWavOrMp3File) {
                     media::channel(pcm, 0, pcm.frames() - 3 * second / 2, second), pcm.rate),
                 660, 2);
 
-    result = runCli({"--rate", "32000", "--bitrate", "96", "-o", dir.filePath("out.mp3"),
-                     dir.filePath("a.mp4"), dir.filePath("b.avi")});
+    // 144 kbit/s do not exist at 32 kHz; the notice comes before the completion line, also
+    // from several encoders.
+    result = runCli({"--threads", "2", "--rate", "32000", "--bitrate", "144", "-o",
+                     dir.filePath("out.mp3"), dir.filePath("a.mp4"), dir.filePath("b.avi")});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(result.out.last(), "Konvertierung beendet...");
+    EXPECT_EQ(result.out.filter("Hinweis: 144 kBit/Sekunde").size(), 1);
     const media::Pcm mp3 = media::decode(dir.filePath("out.mp3"));
     EXPECT_EQ(mp3.rate, 32000);
     EXPECT_NEAR(static_cast<double>(mp3.frames()) / mp3.rate, 4.0, 0.3);
@@ -123,8 +126,7 @@ TEST(CliEndToEnd, FailuresExitWithOneAndLeaveTheUsersFile) {
          {"-o", dir.filePath("mine.mp3"), source},
          300000,
          "temporäre Datei"},
-        // One encoder writes after every call, so the full disk shows before the completion
-        // line; several hand out most of their frames with the final flush, after it.
+        // The full disk shows before the completion line, from one encoder or several.
         {"a full device",
          {"--threads", "1", "-o", "/dev/full", source},
          RLIM_INFINITY,
@@ -143,9 +145,7 @@ TEST(CliEndToEnd, FailuresExitWithOneAndLeaveTheUsersFile) {
         EXPECT_EQ(result.exitCode, 1) << c.name;
         EXPECT_TRUE(result.err.contains(QString::fromUtf8(c.says)))
             << c.name << ": " << result.err.toStdString();
-        if (!QString::fromUtf8(c.name).contains("several")) {
-            EXPECT_FALSE(result.out.contains("Konvertierung beendet...")) << c.name;
-        }
+        EXPECT_FALSE(result.out.contains("Konvertierung beendet...")) << c.name;
         EXPECT_EQ(QFileInfo(mine).size(), 200000) << c.name;
         EXPECT_TRUE(QDir(tmp).isEmpty()) << c.name;
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),

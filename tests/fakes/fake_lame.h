@@ -28,6 +28,7 @@ public:
     };
     int failEncodeCall = 0; // 1-based number of the beEncodeChunk call that fails; 0: none
     BE_ERR encodeError = BE_ERR_INVALID_FORMAT_PARAMETERS;
+    std::string errorText; // what beErrorText tells
     BE_ERR deinitResult = BE_ERR_SUCCESSFUL;
     std::uint32_t flushBytes = 100;
     BE_ERR closeResult = BE_ERR_SUCCESSFUL;
@@ -79,6 +80,8 @@ public:
         calls.push_back("beCloseStream(" + std::to_string(stream) + ")");
         return closeResult;
     }
+
+    std::string beErrorText(HBE_STREAM) const override { return errorText; }
 
     // The bytes the stream has produced so far, as a correct destination holds them.
     std::vector<std::uint8_t> produced() const {

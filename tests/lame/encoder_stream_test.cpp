@@ -40,6 +40,8 @@ struct Fake {
     BE_ERR initResult = BE_ERR_SUCCESSFUL;
     std::uint32_t samplesPerChunk = 2304, bufferSize = 8640, encodeBytes = 0; // 0: samples / 8
     int failEncodeCall = 0;
+    BE_ERR encodeError = BE_ERR_INVALID_FORMAT_PARAMETERS;
+    const char* errorText = "";
     std::uint32_t flushBytes = 100;
     bool failFlush = false, failClose = false;
     const char* path = nullptr; // default: a fresh file
@@ -72,6 +74,18 @@ TEST(EncoderStream, Runs) {
         {"whole run", {}, {4608, 16, Finish}, "", "E2304 E8 D C", 2304 / 8 + 1 + 100},
         {"flush of nothing", {.flushBytes = 0}, {Finish}, "", "D C", 0},
         {"encode fails", {.failEncodeCall = 2}, {400, 400}, Enc, "E200 E200 C", 25},
+        {"out of memory",
+         {.failEncodeCall = 1, .encodeError = BE_ERR_NO_MEMORY, .errorText = "ignored"},
+         {8},
+         "Fehler beim MP3 Codieren: Nicht genug Arbeitsspeicher für den MP3-Encoder.",
+         "E4 C",
+         0},
+        {"fails with a reason",
+         {.failEncodeCall = 1, .errorText = "kaputt"},
+         {8},
+         "Fehler beim MP3 Codieren: kaputt",
+         "E4 C",
+         0},
         {"fails within a split", {.failEncodeCall = 3}, {16384}, Enc, "E2304 E2304 E2304 C", 576},
         {"claims too much", {.bufferSize = 100, .encodeBytes = 101}, {8}, Enc, "E4 C", 0},
         {"flush fails", {.failFlush = true}, {128, Finish}, "Echec à la sortie", "E64 D C", 8},
@@ -102,6 +116,8 @@ TEST(EncoderStream, Runs) {
         if (const auto bytes = c.fake.encodeBytes)
             lame.encodeBytes = [bytes](std::uint32_t) { return bytes; };
         lame.failEncodeCall = c.fake.failEncodeCall;
+        lame.encodeError = c.fake.encodeError;
+        lame.errorText = c.fake.errorText;
         lame.flushBytes = c.fake.flushBytes;
         lame.deinitResult = c.fake.failFlush ? BE_ERR_INVALID_HANDLE : BE_ERR_SUCCESSFUL;
         lame.closeResult = c.fake.failClose ? BE_ERR_INVALID_HANDLE : BE_ERR_SUCCESSFUL;

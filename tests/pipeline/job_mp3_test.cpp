@@ -103,7 +103,7 @@ TEST_F(JobMp3Test, SourcesGoThroughTemporaryFilesIntoOneStream) {
     EXPECT_THAT(lame.calls,
                 ElementsAre("beInitStream(22050,64)", "beEncodeChunk(7,200)",
                             "beEncodeChunk(7,200)", "beDeinitStream(7)", "beCloseStream(7)"));
-    EXPECT_EQ(lame.newestLineAtFlush, "Konvertierung beendet...");
+    EXPECT_EQ(lame.newestLineAtFlush, "MP3 Kodierung..."); // the last bytes before the end
     const auto produced = lame.produced();
     EXPECT_EQ(destinationBytes(), QByteArray(reinterpret_cast<const char*>(produced.data()),
                                              static_cast<qsizetype>(produced.size())));
@@ -132,14 +132,24 @@ TEST_F(JobMp3Test, DestinationThatCannotBeCreatedIsOneLineAndNothingElse) {
     EXPECT_TRUE(tempFolderEmpty());
 }
 
+// Settings the encoder refuses, or no memory for it, each said as what it is.
 TEST_F(JobMp3Test, EncoderThatCannotStartLeavesNoFileBehind) {
-    lame.initResult = BE_ERR_INVALID_FORMAT_PARAMETERS;
-    host.settings.sources = {QStringLiteral("a.mp4")};
-    job.RunConversion();
-    EXPECT_THAT(host.log, ElementsAre("Konnte LAME Encoder nicht initialisieren..."));
-    EXPECT_THAT(mcl.calls, ElementsAre("MclMpegInternalDecoder(-1)"));
-    EXPECT_TRUE(QDir(out.path()).isEmpty());
-    EXPECT_EQ(job.outcome().kind, ConversionOutcome::Kind::Failed);
+    const std::pair<BE_ERR, const char*> cases[] = {
+        {BE_ERR_INVALID_FORMAT_PARAMETERS,
+         "Der MP3-Encoder lässt sich mit 44100 Hz und 128 kBit/Sekunde nicht starten."},
+        {BE_ERR_NO_MEMORY, "Nicht genug Arbeitsspeicher für den MP3-Encoder."}};
+    for (const auto& [result, reason] : cases) {
+        lame.initResult = result;
+        host.log.clear();
+        mcl.calls.clear();
+        host.settings.sources = {QStringLiteral("a.mp4")};
+        job.RunConversion();
+        EXPECT_THAT(host.log, ElementsAre("Konnte LAME Encoder nicht initialisieren..."));
+        EXPECT_THAT(mcl.calls, ElementsAre("MclMpegInternalDecoder(-1)"));
+        EXPECT_TRUE(QDir(out.path()).isEmpty());
+        EXPECT_EQ(job.outcome().kind, ConversionOutcome::Kind::Failed);
+        EXPECT_EQ(job.outcome().reason, QString::fromUtf8(reason));
+    }
 }
 
 TEST_F(JobMp3Test, StopTakesEffectAfterTheSourceBeingEncoded) {
