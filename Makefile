@@ -11,7 +11,7 @@ CMAKE_GEN  := -G Ninja
 CONFIGURE  := cmake -S . -B
 BUILD_TYPE := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all build build-tests run test test-sanitize test-tsan bench package format clean
+.PHONY: all build build-tests run test test-quick test-sanitize test-tsan bench package format clean
 
 all: build
 
@@ -40,7 +40,6 @@ test: build-tests
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # Only the tests labelled quick, each under about a second: the check to run while working.
-.PHONY: test-quick
 test-quick: build-tests
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L quick
 
