@@ -14,15 +14,20 @@ constexpr std::size_t kMostQueued = 1 << 20;
 } // namespace
 
 LoudnessMeter::LoudnessMeter(bool monoOnBothSides) : monoTwice(monoOnBothSides) {
-    // Without a thread the caller measures as it adds: slower, but the same result.
+    // Without threads the caller measures as it adds: slower, but the same result.
     try {
-        worker = std::thread([this] { work(); });
+        for (Lane& lane : lanes)
+            workers.emplace_back([this, &lane] { work(lane); });
     } catch (const std::system_error&) {
+        stopWorkers(true);
+        workers.clear();
+        ending = false;
+        abandoned = false;
     }
 }
 
 LoudnessMeter::~LoudnessMeter() {
-    stopWorker(true);
+    stopWorkers(true);
 }
 
 void LoudnessMeter::tap(void* meter, const std::int16_t* samples, std::int64_t frames, int rate,
@@ -30,81 +35,129 @@ void LoudnessMeter::tap(void* meter, const std::int16_t* samples, std::int64_t f
     static_cast<LoudnessMeter*>(meter)->add(samples, frames, rate, channels);
 }
 
-void LoudnessMeter::add(const std::int16_t* samples, std::int64_t frames, int rate, int channels) {
-    if (frames <= 0 || channels <= 0 || finished)
+void LoudnessMeter::add(const std::int16_t* samples, std::int64_t frames, int rate_,
+                        int channels_) {
+    if (frames <= 0 || channels_ <= 0 || finished || wrongFormat)
         return;
-    const auto count = static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels);
-    Block block;
-    block.rate = rate;
-    block.channels = channels;
-    if (!worker.joinable()) {
-        block.samples.assign(samples, samples + count);
-        measure(block);
-        return;
-    }
-    {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [this] { return queuedSamples < kMostQueued || queue.empty(); });
-        if (!spare.empty()) {
-            block.samples = std::move(spare.back());
-            spare.pop_back();
+    if (added == 0) {
+        rate = rate_;
+        channels = channels_;
+        if (rate <= 0 || channels > 2) {
+            wrongFormat = true;
+            return;
         }
+    } else if (rate_ != rate || channels_ != channels) {
+        wrongFormat = true;
+        return;
     }
-    block.samples.assign(samples, samples + count);
-    {
-        const std::lock_guard lock(mutex);
-        queuedSamples += count;
-        queue.push_back(std::move(block));
+
+    // Cut where a stretch ends: the next one goes to the next worker.
+    while (frames > 0) {
+        Block block;
+        block.stretch = added / kStretchFrames;
+        const std::int64_t take = std::min(frames, (block.stretch + 1) * kStretchFrames - added);
+        const auto count = static_cast<std::size_t>(take) * static_cast<std::size_t>(channels);
+        Lane& lane = lanes[block.stretch % kWorkers];
+        if (workers.empty()) {
+            block.samples.assign(samples, samples + count);
+            measure(lane, block);
+        } else {
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [this] {
+                    return queuedSamples < kMostQueued ||
+                           std::all_of(std::begin(lanes), std::end(lanes),
+                                       [](const Lane& l) { return l.queue.empty(); });
+                });
+                if (!spare.empty()) {
+                    block.samples = std::move(spare.back());
+                    spare.pop_back();
+                }
+            }
+            block.samples.assign(samples, samples + count);
+            {
+                const std::lock_guard lock(mutex);
+                queuedSamples += count;
+                lane.queue.push_back(std::move(block));
+            }
+            changed.notify_all();
+        }
+        added += take;
+        samples += count;
+        frames -= take;
     }
-    changed.notify_all();
 }
 
 LoudnessMeasurement LoudnessMeter::finish() {
-    stopWorker(false);
+    stopWorkers(false);
     if (finished)
         return result;
     finished = true;
-    if (windowFill > 0)
-        result.windowPeaks.push_back(static_cast<std::uint16_t>(windowPeak));
-    if (!result.failed && state) {
+    result.rate = rate;
+    result.channels = channels;
+    result.frames = added;
+    result.failed = wrongFormat;
+
+    std::vector<std::pair<std::int64_t, std::vector<std::uint16_t>>> stretches;
+    std::vector<ebur128_state*> states;
+    for (Lane& lane : lanes) {
+        result.failed = result.failed || lane.failed;
+        // Only the stretch the sound ends in can end within a window.
+        if (lane.windowFill > 0)
+            lane.peaks.back().second.push_back(static_cast<std::uint16_t>(lane.windowPeak));
+        for (auto& stretch : lane.peaks)
+            stretches.push_back(std::move(stretch));
+        if (lane.state)
+            states.push_back(lane.state.get());
+    }
+    std::sort(stretches.begin(), stretches.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& stretch : stretches)
+        result.windowPeaks.insert(result.windowPeaks.end(), stretch.second.begin(),
+                                  stretch.second.end());
+
+    if (!result.failed && !states.empty()) {
         double loudness = 0;
-        if (ebur128_loudness_global(state.get(), &loudness) == EBUR128_SUCCESS)
+        if (ebur128_loudness_global_multiple(states.data(), states.size(), &loudness) ==
+            EBUR128_SUCCESS)
             result.loudness = loudness;
         else
             result.failed = true;
     }
-    state.reset();
+    for (Lane& lane : lanes)
+        lane.state.reset();
     return result;
 }
 
-void LoudnessMeter::stopWorker(bool abandon) {
-    if (!worker.joinable())
-        return;
+void LoudnessMeter::stopWorkers(bool abandon) {
     {
         const std::lock_guard lock(mutex);
         ending = true;
         abandoned = abandoned || abandon;
     }
     changed.notify_all();
-    worker.join();
+    for (std::thread& worker : workers) {
+        if (worker.joinable())
+            worker.join();
+    }
 }
 
-void LoudnessMeter::work() {
+void LoudnessMeter::work(Lane& lane) {
     for (;;) {
         Block block;
         {
             std::unique_lock lock(mutex);
-            changed.wait(lock, [this] { return !queue.empty() || ending; });
-            if (queue.empty() || abandoned)
+            changed.wait(lock, [&] { return !lane.queue.empty() || ending; });
+            if (lane.queue.empty() || abandoned)
                 return;
-            block = std::move(queue.front());
-            queue.pop_front();
+            block = std::move(lane.queue.front());
+            lane.queue.pop_front();
         }
         // Exceptions must not leave the thread; a block that cannot be measured fails the whole.
         try {
-            measure(block);
+            measure(lane, block);
         } catch (const std::exception&) {
-            result.failed = true;
+            lane.failed = true;
         }
         {
             const std::lock_guard lock(mutex);
@@ -115,40 +168,34 @@ void LoudnessMeter::work() {
     }
 }
 
-void LoudnessMeter::measure(const Block& block) {
-    if (result.failed)
+void LoudnessMeter::measure(Lane& lane, const Block& block) {
+    if (lane.failed)
         return;
-    if (!state) {
-        if (block.rate <= 0 || block.channels > 2) {
-            result.failed = true;
+    if (!lane.state) {
+        lane.state.reset(ebur128_init(static_cast<unsigned>(channels),
+                                      static_cast<unsigned long>(rate), EBUR128_MODE_I));
+        if (!lane.state ||
+            (channels == 1 && monoTwice &&
+             ebur128_set_channel(lane.state.get(), 0, EBUR128_DUAL_MONO) != EBUR128_SUCCESS)) {
+            lane.failed = true;
             return;
         }
-        state.reset(ebur128_init(static_cast<unsigned>(block.channels),
-                                 static_cast<unsigned long>(block.rate), EBUR128_MODE_I));
-        if (!state || (block.channels == 1 && monoTwice &&
-                       ebur128_set_channel(state.get(), 0, EBUR128_DUAL_MONO) != EBUR128_SUCCESS)) {
-            result.failed = true;
-            return;
-        }
-        result.rate = block.rate;
-        result.channels = block.channels;
-    } else if (block.rate != result.rate || block.channels != result.channels) {
-        result.failed = true;
-        return;
     }
-    const auto frames = static_cast<std::int64_t>(block.samples.size()) / block.channels;
-    if (ebur128_add_frames_short(state.get(), block.samples.data(),
+    const auto frames = static_cast<std::int64_t>(block.samples.size()) / channels;
+    if (ebur128_add_frames_short(lane.state.get(), block.samples.data(),
                                  static_cast<std::size_t>(frames)) != EBUR128_SUCCESS) {
-        result.failed = true;
+        lane.failed = true;
         return;
     }
-    notePeaks(block.samples.data(), frames, block.channels);
-    result.frames += frames;
+    if (lane.peaks.empty() || lane.peaks.back().first != block.stretch)
+        lane.peaks.emplace_back(block.stretch, std::vector<std::uint16_t>());
+    notePeaks(lane, block.samples.data(), frames);
 }
 
-void LoudnessMeter::notePeaks(const std::int16_t* samples, std::int64_t frames, int channels) {
+void LoudnessMeter::notePeaks(Lane& lane, const std::int16_t* samples, std::int64_t frames) {
+    std::vector<std::uint16_t>& peaks = lane.peaks.back().second;
     while (frames > 0) {
-        const std::int64_t take = std::min(frames, kPeakWindow - windowFill);
+        const std::int64_t take = std::min(frames, kPeakWindow - lane.windowFill);
         const std::int64_t count = take * channels;
         // Highest and lowest apart, in runs of a fixed length, so that the compiler compares
         // many samples at once.
@@ -166,14 +213,14 @@ void LoudnessMeter::notePeaks(const std::int16_t* samples, std::int64_t frames, 
             highest = std::max(highest, samples[i]);
             lowest = std::min(lowest, samples[i]);
         }
-        windowPeak = std::max({windowPeak, int{highest}, -int{lowest}});
-        windowFill += take;
+        lane.windowPeak = std::max({lane.windowPeak, int{highest}, -int{lowest}});
+        lane.windowFill += take;
         samples += count;
         frames -= take;
-        if (windowFill == kPeakWindow) {
-            result.windowPeaks.push_back(static_cast<std::uint16_t>(windowPeak));
-            windowFill = 0;
-            windowPeak = 0;
+        if (lane.windowFill == kPeakWindow) {
+            peaks.push_back(static_cast<std::uint16_t>(lane.windowPeak));
+            lane.windowFill = 0;
+            lane.windowPeak = 0;
         }
     }
 }

@@ -29,9 +29,15 @@ struct LoudnessMeasurement {
     std::vector<std::uint16_t> windowPeaks;
 };
 
-// Measures the loudness of 16-bit sound with libebur128, on a thread of its own, so that the
-// thread that decodes goes on meanwhile. Blocks are handed over in order through a queue of
-// bounded size, so the result does not depend on timing.
+// Sound is measured in stretches of this many frames (about 11 s at 48 kHz), taken in turn by
+// the meter's workers, each with a libebur128 state of its own; the states' gating blocks are
+// pooled at the end. Whole peak windows, so that none spans two stretches.
+inline constexpr std::int64_t kStretchFrames = kPeakWindow * 512;
+
+// Measures the loudness of 16-bit sound with libebur128 on threads of its own, so that the
+// thread that decodes goes on meanwhile: libebur128 takes longer over a stretch of sound than
+// decoding it does, so two workers share the stretches. Which stretch a worker measures depends
+// on sample positions only, and queues are bounded, so the result does not depend on timing.
 class LoudnessMeter {
 public:
     // `monoOnBothSides`: mono sound will be heard at full level on both sides of a stereo pair,
@@ -52,33 +58,44 @@ public:
                     int channels);
 
 private:
+    static constexpr int kWorkers = 2;
+
     struct Block {
         std::vector<std::int16_t> samples;
-        int rate = 0;
-        int channels = 0;
+        std::int64_t stretch = 0;
+    };
+    // One worker's share: its queue, and what it found in the stretches it measured.
+    struct Lane {
+        std::deque<Block> queue; // guarded by `mutex`
+        // Touched by the lane's worker only, or by the caller once the workers have ended.
+        Ebur128Ptr state;
+        bool failed = false;
+        std::vector<std::pair<std::int64_t, std::vector<std::uint16_t>>> peaks; // per stretch
+        std::int64_t windowFill = 0;
+        int windowPeak = 0;
     };
 
-    void work();
-    void measure(const Block& block);
-    void notePeaks(const std::int16_t* samples, std::int64_t frames, int channels);
-    void stopWorker(bool abandon);
+    void work(Lane& lane);
+    void measure(Lane& lane, const Block& block);
+    void notePeaks(Lane& lane, const std::int16_t* samples, std::int64_t frames);
+    void stopWorkers(bool abandon);
 
     const bool monoTwice;
+    // The format of the first frames given; the caller's only.
+    int rate = 0;
+    int channels = 0;
+    std::int64_t added = 0; // frames
+    bool wrongFormat = false;
 
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<Block> queue;
+    Lane lanes[kWorkers];
     std::vector<std::vector<std::int16_t>> spare; // buffers to use again
     std::size_t queuedSamples = 0;
     bool ending = false;
     bool abandoned = false;
     bool finished = false;
-
-    // Touched by the worker only, or by the caller once it has ended.
-    Ebur128Ptr state;
     LoudnessMeasurement result;
-    std::int64_t windowFill = 0;
-    int windowPeak = 0;
 
-    std::thread worker; // last: it starts when everything else is ready
+    std::vector<std::thread> workers; // last: they start when everything else is ready
 };

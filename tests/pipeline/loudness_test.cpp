@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -84,6 +85,36 @@ TEST(LoudnessMeter, GivesTheSameResultHoweverTheSoundIsHandedOver) {
         const LoudnessMeasurement pieces = measure(samples, 44100, 2, piece);
         EXPECT_EQ(pieces.loudness, whole.loudness) << piece;
         EXPECT_EQ(pieces.windowPeaks, whole.windowPeaks) << piece;
+    }
+}
+
+TEST(LoudnessMeter, StretchesMeasuredApartAddUpToTheWholeInOrder) {
+    // Three stretches and a bit, each at another level, so that each worker's share differs.
+    std::mt19937 noise(3);
+    const std::int64_t frames = 3 * kStretchFrames + 1500;
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(frames) * 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const double sigma = std::array{300.0, 4000.0, 1200.0, 9000.0}[i / 2 / kStretchFrames];
+        samples[i] = static_cast<std::int16_t>(
+            std::clamp(std::normal_distribution<double>(0, sigma)(noise), -32768.0, 32767.0));
+    }
+    const Ebur128Ptr whole(ebur128_init(2, 44100, EBUR128_MODE_I));
+    ebur128_add_frames_short(whole.get(), samples.data(), static_cast<std::size_t>(frames));
+    double reference = 0;
+    ebur128_loudness_global(whole.get(), &reference);
+    std::vector<std::uint16_t> peaks;
+    for (std::size_t at = 0; at < samples.size(); at += 2 * kPeakWindow) {
+        int peak = 0;
+        for (std::size_t i = at; i < std::min(samples.size(), at + 2 * kPeakWindow); ++i)
+            peak = std::max(peak, std::abs(int{samples[i]}));
+        peaks.push_back(static_cast<std::uint16_t>(peak));
+    }
+
+    for (const std::size_t piece : {std::size_t{4096}, std::size_t{1} << 30}) {
+        const LoudnessMeasurement measured = measure(samples, 44100, 2, piece);
+        EXPECT_NEAR(measured.loudness, reference, 0.02) << piece;
+        EXPECT_EQ(measured.windowPeaks, peaks) << piece;
+        EXPECT_EQ(measured.frames, frames);
     }
 }
 
