@@ -121,7 +121,7 @@ ParallelStream::ParallelStream(const BE_CONFIG& config_, std::unique_ptr<ChunkEn
                  std::uint32_t((frameLimit + HeldFrames) * std::int64_t(first->frameBytesLimit())));
 
     auto encoder = std::make_shared<Encoder>();
-    encoder->target = inputAt(chunkFrames + overlapFrames + LookAheadFrames);
+    encoder->target = inputAt(chunkStart(1) + overlapFrames + LookAheadFrames);
     encoder->lame = std::move(first);
     encoders.emplace(0u, encoder);
     current = encoder;
@@ -182,12 +182,32 @@ std::int64_t ParallelStream::inputAt(std::int64_t frame) const {
     return (frame * frameSize * inputRate + outputRate - 1) / outputRate;
 }
 
-// The frame a chunk's encoder starts on: its pre-roll or up to alignFrames - 1 frames earlier,
-// where one encoder's padding sequence starts over.
+// The frame a chunk's encoder starts on: the last frame where one encoder's padding sequence
+// starts over at or before a pre-roll ahead of the chunk's multiple of chunkFrames.
 std::int64_t ParallelStream::firstFrame(unsigned chunk) const {
     if (chunk == 0)
         return 0;
     return (std::int64_t(chunk) * chunkFrames - prerollFrames) / alignFrames * alignFrames;
+}
+
+// Where chunk k begins in the joined stream. Chunks at least as long as the alignment begin
+// exactly one pre-roll after their encoder's start, so that no encoder warms up longer than it
+// must; they then lie within alignFrames below the multiples of chunkFrames. Shorter chunks,
+// which only a given layout has, keep to the multiples and warm up longer.
+std::int64_t ParallelStream::chunkStart(unsigned chunk) const {
+    if (chunk == 0)
+        return 0;
+    if (chunkFrames < alignFrames)
+        return std::int64_t(chunk) * chunkFrames;
+    return firstFrame(chunk) + prerollFrames;
+}
+
+// The chunk the frame belongs to.
+unsigned ParallelStream::chunkAt(std::int64_t frame) const {
+    auto chunk = unsigned((frame + alignFrames) / chunkFrames);
+    while (chunk > 0 && chunkStart(chunk) > frame)
+        --chunk;
+    return chunk;
 }
 
 void ParallelStream::fail(BE_ERR result, std::string text) {
@@ -310,9 +330,9 @@ void ParallelStream::addEncoders() {
         auto encoder = std::make_shared<Encoder>();
         encoder->chunk = nextChunk;
         encoder->fed = start;
-        encoder->target = inputAt((nextChunk + 1) * chunkFrames + overlapFrames + LookAheadFrames);
+        encoder->target = inputAt(chunkStart(nextChunk + 1) + overlapFrames + LookAheadFrames);
         encoder->frontFrame = first;
-        encoder->keepFrom = std::int64_t(nextChunk) * chunkFrames;
+        encoder->keepFrom = chunkStart(nextChunk);
         encoders.emplace(nextChunk++, std::move(encoder));
     }
 }
@@ -435,7 +455,7 @@ void ParallelStream::keep(Encoder& encoder, std::vector<Layer3Frame>& made, std:
 void ParallelStream::join() {
     while (failure == BE_ERR_SUCCESSFUL && !done) {
         Encoder& now = *current;
-        const auto chunk = unsigned(nextFrame / chunkFrames);
+        const unsigned chunk = chunkAt(nextFrame);
         std::shared_ptr<Encoder> next;
         if (chunk > now.chunk) {
             // Encoders whose whole chunk the current one has covered are of no more use.

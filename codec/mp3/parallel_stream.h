@@ -103,6 +103,8 @@ private:
                         std::uint32_t* outputBytes);
     std::int64_t inputAt(std::int64_t frame) const;
     std::int64_t firstFrame(unsigned chunk) const;
+    std::int64_t chunkStart(unsigned chunk) const;
+    unsigned chunkAt(std::int64_t frame) const;
     void fail(BE_ERR result, std::string text = {});
     void addEncoders();
     void work();
