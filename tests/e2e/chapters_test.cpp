@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 // Chapter marks of three real sources through the real libraries, as ffprobe and sox read them.
+#include "e2e/real_job.h"
 #include "fakes/fake_host.h"
 #include "pipeline/conversion_job.h"
 #include "platform/lame/mp3lame_library.h"
@@ -30,7 +31,7 @@ QByteArray bytesOf(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-class Chapters : public ::testing::Test {
+class Chapters : public RealJobTest<> {
 protected:
     static void SetUpTestSuite() {
         dir = new QTemporaryDir;
@@ -53,12 +54,10 @@ protected:
         lengths.clear();
     }
     void SetUp() override {
-        savedTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(temp.path()));
+        RealJobTest::SetUp();
         host.settings.sources = paths;
         host.settings.chapters = true;
     }
-    void TearDown() override { qputenv("TMPDIR", savedTmp); }
 
     // The chapters ffprobe reads have the sources' titles and start where the sound of the
     // sources before them ends, within a millisecond, one after the other.
@@ -83,15 +82,6 @@ protected:
     static inline QTemporaryDir* dir = nullptr;
     static inline QStringList paths;
     static inline std::vector<double> lengths; // seconds of sound of each source
-
-    QTemporaryDir temp;
-    QTemporaryDir out;
-    QByteArray savedTmp;
-    FfmpegMcl mcl;
-    Mp3LameLibrary lame;
-    SwrAcmLibrary acm;
-    FakeHost host;
-    ConversionJob job{host, {mcl, lame, acm}};
 };
 
 // After the tag, the bytes of the run without chapters, which begins with its first frame.

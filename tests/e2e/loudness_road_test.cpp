@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 // Levelling the loudness of videos of very different levels, through the real libraries, as
 // ffmpeg's own EBU R 128 meter hears the result.
+#include "e2e/real_job.h"
 #include "fakes/fake_host.h"
 #include "fakes/fake_lame.h"
 #include "pipeline/conversion_job.h"
@@ -46,7 +47,7 @@ public:
     }
 };
 
-class LoudnessRoad : public ::testing::Test {
+class LoudnessRoad : public RealJobTest<RecordingHost> {
 protected:
     static void SetUpTestSuite() {
         dir = new QTemporaryDir;
@@ -79,12 +80,6 @@ protected:
         sources.clear();
     }
 
-    void SetUp() override {
-        savedTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(temp.path()));
-    }
-    void TearDown() override { qputenv("TMPDIR", savedTmp); }
-
     void run(const QString& name, const QStringList& list, bool loudness, double target = -18) {
         host.settings.destination = out.filePath(name);
         host.settings.sources = list;
@@ -109,15 +104,6 @@ protected:
     static inline QString spiky;
     static inline QString pcm;
     static inline QString mono;
-
-    QTemporaryDir temp;
-    QTemporaryDir out;
-    QByteArray savedTmp;
-    FfmpegMcl mcl;
-    Mp3LameLibrary lame;
-    SwrAcmLibrary acm;
-    RecordingHost host;
-    ConversionJob job{host, {mcl, lame, acm}};
 };
 
 TEST_F(LoudnessRoad, EverySourceComesOutAtTheTargetOnBothRoads) {

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 // Videos of different sound formats through the real libraries into one MP3.
 #include "acm/ACMConvertor.h"
+#include "e2e/real_job.h"
 #include "fakes/fake_host.h"
 #include "pipeline/conversion_job.h"
 #include "platform/lame/mp3lame_library.h"
@@ -27,7 +28,7 @@ struct Fixture {
     QStringList container;
 };
 
-class Mp3Road : public ::testing::Test {
+class Mp3Road : public RealJobTest<> {
 protected:
     static void SetUpTestSuite() {
         dir = new QTemporaryDir;
@@ -64,25 +65,14 @@ protected:
     }
 
     void SetUp() override {
-        savedTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(temp.path()));
+        RealJobTest::SetUp();
         host.settings.destination = out.filePath(QStringLiteral("joined.mp3"));
     }
-    void TearDown() override { qputenv("TMPDIR", savedTmp); }
 
     static inline QTemporaryDir* dir = nullptr;
     static inline QStringList sources;
     static inline std::vector<double> frequencies;
     static inline std::vector<double> sourceFrames;
-
-    QTemporaryDir temp;
-    QTemporaryDir out;
-    QByteArray savedTmp;
-    FfmpegMcl mcl;
-    Mp3LameLibrary lame;
-    SwrAcmLibrary acm;
-    FakeHost host;
-    ConversionJob job{host, {mcl, lame, acm}};
 };
 
 TEST_F(Mp3Road, FourFormatsJoinIntoOneCleanMp3) {
