@@ -7,9 +7,9 @@
 
 namespace {
 
-// Unmeasured sound the decoding thread may run ahead by, in samples (about 2 MiB): a few of the
-// job's blocks.
-constexpr std::size_t kMostQueued = 1 << 20;
+// Unmeasured sound the decoding thread may run ahead by, in samples (8 MiB): four stretches of
+// stereo, so that while it waits, each worker has sound to measure.
+constexpr std::size_t kMostQueued = 1 << 22;
 
 } // namespace
 

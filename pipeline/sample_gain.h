@@ -5,27 +5,24 @@
 #include <cstddef>
 #include <cstdint>
 
-// One constant gain for 16-bit samples, requantised with TPDF dither of one step either way
-// (from generators seeded by the caller, so that a run's bytes can be made again) and held at
-// full scale. A gain of 0 dB leaves every sample as it is. Samples are taken in order across
-// calls.
+// One constant gain for 16-bit samples, requantised with TPDF dither of one step either way and
+// held at full scale. A gain of 0 dB leaves every sample as it is. The dither of each sample
+// follows from the caller's seed and the sample's position in the sound alone, so that a run's
+// bytes can be made again, whether the sound is scaled in order or in pieces apart.
 class SampleGain {
 public:
     SampleGain(double decibels, std::uint64_t seed);
 
     double decibels() const { return gainDb; }
     bool changesNothing() const { return gainDb == 0; }
+    // Scales the next `count` samples of the sound, in order after those scaled before.
     void apply(std::int16_t* samples, std::size_t count);
+    // The same gain, going on at sample `position` of the sound.
+    SampleGain from(std::uint64_t position) const;
 
 private:
-    static constexpr std::size_t kLanes = 8;
-    // Eight xorshift32 generators, stepped side by side.
-    using Lanes = std::uint32_t __attribute__((vector_size(kLanes * 4)));
-
-    std::int16_t scaled(std::int16_t sample);
-
     double gainDb;
     float factor;
-    Lanes lanes{};
-    std::size_t next = 0; // the lane of the next sample
+    std::uint32_t keys[2] = {};
+    std::uint64_t position = 0;
 };

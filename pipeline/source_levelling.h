@@ -7,6 +7,7 @@
 #include "platform/mcl/mcl_library.h"
 
 #include <cstdint>
+#include <functional>
 
 // Levels one source: measures its sound as the codec library writes it into the file open as
 // `descriptor` (through the writer's tap, on a thread of its own), then chooses its gain,
@@ -47,8 +48,9 @@ private:
 // Seed of the dither for the source at `index`: the same for every run.
 std::uint64_t ditherSeed(int index);
 
-// Scales the 16-bit sound in [begin, end) of the file open as `descriptor` in place, in pieces,
-// calling `between` after each. 0, or the system's error number.
+// Scales the 16-bit sound in [begin, end) of the file open as `descriptor` in place, in pieces
+// on two threads, calling `between` on this one after each of its pieces. 0, or the system's
+// error number.
 class SampleGain;
-int rewriteWithGain(int descriptor, std::int64_t begin, std::int64_t end, SampleGain& gain,
+int rewriteWithGain(int descriptor, std::int64_t begin, std::int64_t end, const SampleGain& gain,
                     const std::function<void()>& between);

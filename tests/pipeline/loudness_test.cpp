@@ -1,19 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
-// Measuring loudness and true peak, choosing the gain, and giving it to samples.
+// Measuring loudness and true peak, choosing the gain, and giving it to samples and files.
 #include "pipeline/ebur128_ptr.h"
 #include "pipeline/loudness_meter.h"
 #include "pipeline/sample_gain.h"
 #include "pipeline/source_level.h"
+#include "pipeline/source_levelling.h"
 #include "pipeline/true_peak.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <numbers>
 #include <random>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -277,9 +284,66 @@ TEST(SampleGain, GivesTheSameBytesForTheSameSeedHoweverTheSoundIsDivided) {
             gain.apply(pieces.data() + at, std::min(piece, pieces.size() - at));
         EXPECT_EQ(pieces, whole) << piece;
     }
+    // Pieces scaled apart, last first, as the file's rewrite takes them.
+    auto backwards = original;
+    const SampleGain gain(-7.3, 42);
+    for (std::size_t at = backwards.size() - backwards.size() % 1000;; at -= 1000) {
+        gain.from(at).apply(backwards.data() + at,
+                            std::min<std::size_t>(1000, backwards.size() - at));
+        if (at == 0)
+            break;
+    }
+    EXPECT_EQ(backwards, whole);
+    // Where the high half of the position changes, within one call and across two.
+    constexpr std::uint64_t kHighChanges = std::uint64_t{1} << 32;
+    std::vector<std::int16_t> across(original.begin(), original.begin() + 24);
+    auto apart = across;
+    gain.from(kHighChanges - 5).apply(across.data(), across.size());
+    gain.from(kHighChanges - 5).apply(apart.data(), 5);
+    gain.from(kHighChanges).apply(apart.data() + 5, apart.size() - 5);
+    EXPECT_EQ(across, apart);
+
     auto other = original;
     SampleGain(-7.3, 43).apply(other.data(), other.size());
     EXPECT_NE(other, whole);
+}
+
+TEST(SampleGain, RewritesAStretchOfAFileInPiecesAsOneGainInOrderWould) {
+    // Many pieces and a short last one, between bytes that must stay as they are.
+    const auto sound = sine(997, -6, 30, 48000, 2);
+    const auto bytes = static_cast<std::int64_t>(sound.size() * 2);
+    const std::string head(44, 'H');
+    const std::string tail(7, 'T');
+    const std::unique_ptr<std::FILE, decltype(&std::fclose)> file(std::tmpfile(), &std::fclose);
+    ASSERT_TRUE(file);
+    const int fd = fileno(file.get());
+    ASSERT_EQ(::write(fd, head.data(), head.size()), static_cast<ssize_t>(head.size()));
+    ASSERT_EQ(::write(fd, sound.data(), bytes), bytes);
+    ASSERT_EQ(::write(fd, tail.data(), tail.size()), static_cast<ssize_t>(tail.size()));
+
+    const SampleGain gain(4.5, 7);
+    std::vector<std::thread::id> pumped;
+    ASSERT_EQ(rewriteWithGain(fd, 44, 44 + bytes, gain,
+                              [&] { pumped.push_back(std::this_thread::get_id()); }),
+              0);
+    auto expected = sound;
+    SampleGain(gain).apply(expected.data(), expected.size());
+    std::string written(head.size() + static_cast<std::size_t>(bytes) + tail.size(), '\0');
+    ASSERT_EQ(::pread(fd, written.data(), written.size(), 0), static_cast<ssize_t>(written.size()));
+    EXPECT_EQ(written.substr(0, head.size()), head);
+    EXPECT_EQ(written.substr(written.size() - tail.size()), tail);
+    EXPECT_EQ(std::memcmp(written.data() + head.size(), expected.data(), bytes), 0);
+    // The window is pumped from the calling thread only.
+    EXPECT_FALSE(pumped.empty());
+    EXPECT_EQ(std::count(pumped.begin(), pumped.end(), std::this_thread::get_id()),
+              static_cast<std::ptrdiff_t>(pumped.size()));
+
+    // A descriptor that cannot be read at an offset fails both threads at once.
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    EXPECT_EQ(rewriteWithGain(pipeEnds[0], 0, 64 << 20, gain, nullptr), ESPIPE);
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
 }
 
 } // namespace
