@@ -7,9 +7,9 @@
 
 namespace {
 
-// Unmeasured sound the decoding thread may run ahead by, in samples (8 MiB): four stretches of
+// Unmeasured sound the decoding thread may run ahead by, in samples (4 MiB): two stretches of
 // stereo, so that while it waits, each worker has sound to measure.
-constexpr std::size_t kMostQueued = 1 << 22;
+constexpr std::size_t kMostQueued = 1 << 21;
 
 } // namespace
 
