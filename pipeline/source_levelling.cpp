@@ -20,8 +20,8 @@
 
 namespace {
 
-// Rewritten a piece at a time: large enough to be quick, small enough to pump often. Whole
-// frames of 16-bit sound in any layout of up to eight channels.
+// Rewritten a piece at a time: large enough to be quick, small enough to pump often. Even, so
+// that every piece holds whole samples.
 constexpr std::int64_t kRewritePiece = 1 << 20;
 
 // Reads `size` bytes at `offset`; false when the file ends before or fails.
@@ -148,29 +148,32 @@ int rewriteWithGain(int descriptor, std::int64_t begin, std::int64_t end, const 
     // piece's own place, so that the bytes are the same whoever takes which.
     std::atomic<std::int64_t> next{begin};
     std::atomic<int> failure{0};
+    const auto fail = [&failure](int error) {
+        int none = 0;
+        failure.compare_exchange_strong(none, error);
+    };
     const auto work = [&](const std::function<void()>& afterPiece) {
         std::vector<std::int16_t> piece;
         while (failure.load() == 0) {
             const std::int64_t at = next.fetch_add(kRewritePiece);
             if (at >= end)
                 return;
-            if (const int error = rewritePiece(descriptor, begin, at, end, gain, piece)) {
-                int none = 0;
-                failure.compare_exchange_strong(none, error);
-                return;
-            }
+            if (const int error = rewritePiece(descriptor, begin, at, end, gain, piece))
+                return fail(error);
             if (afterPiece)
                 afterPiece();
         }
     };
     std::thread helper;
     try {
+        // Nothing may leave the helper: the first error ends both threads' work.
         helper = std::thread([&] {
             try {
                 work(nullptr);
             } catch (const std::bad_alloc&) {
-                int none = 0;
-                failure.compare_exchange_strong(none, ENOMEM);
+                fail(ENOMEM);
+            } catch (...) {
+                fail(EIO);
             }
         });
     } catch (const std::system_error&) {
