@@ -86,31 +86,39 @@ bool ShellTree::setSelectedFolder(const QString& path) {
         if (!node)
             return false;
     }
-    select(node);
-    return true;
+    return select(node);
 }
 
 void ShellTree::setSpecialFolder(TShellFolder folder) {
-    if (folder == SF_DESKTOP)
-        return select(folders->desktop());
+    if (folder == SF_DESKTOP) {
+        select(folders->desktop());
+        return;
+    }
     for (QStandardItem* place : folders->places()) {
-        if (place->data(FolderTreeModel::KindRole).toInt() == folder)
-            return select(place);
+        if (place->data(FolderTreeModel::KindRole).toInt() == folder) {
+            select(place);
+            return;
+        }
     }
     const QString path = ShellFolderPath(folder);
     if (!path.isEmpty())
         setSelectedFolder(path);
 }
 
-void ShellTree::select(QStandardItem* node) {
-    const QModelIndex index = node->index();
+bool ShellTree::select(QStandardItem* node) {
+    // Opening the parents lists their folders again: folders made meanwhile move the node down,
+    // and one removed meanwhile takes it away.
+    const QPersistentModelIndex index(node->index());
     for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
         expand(parent);
+    if (!index.isValid())
+        return false;
     setCurrentIndex(index);
     expand(index);
     // Before the tree is shown it has no size to scroll by; it scrolls when it is shown.
     if (isVisible())
         scrollTo(index);
+    return true;
 }
 
 void ShellTree::showEvent(QShowEvent* event) {

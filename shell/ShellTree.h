@@ -35,7 +35,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void select(QStandardItem* node);
+    // Selects the node, opening its parents; false when it went with its folder meanwhile.
+    bool select(QStandardItem* node);
     // The desktop's node the given one lies in, or null for the desktop itself.
     QStandardItem* placeOf(QStandardItem* node) const;
 

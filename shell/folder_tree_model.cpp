@@ -3,6 +3,7 @@
 #include "shell/folder_tree_model.h"
 
 #include <QDir>
+#include <QSet>
 #include <QStorageInfo>
 
 #include <utility>
@@ -105,25 +106,27 @@ void FolderTreeModel::relist(QStandardItem* node) {
     node->setData(true, ListedRole);
     const QFileInfoList found = QDir(folder).entryInfoList(
         QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
-    // Nodes kept in place keep what was listed below them.
+    QSet<QString> names;
+    for (const QFileInfo& info : found)
+        names.insert(info.fileName());
+    // Nodes that stay are never taken out and put back: that would lose the view's current node
+    // and selection among them, and the tree would jump to another folder.
+    QSet<QString> kept;
+    for (int row = node->rowCount() - 1; row >= 0; --row) {
+        if (names.contains(node->child(row)->text()))
+            kept.insert(node->child(row)->text());
+        else
+            node->removeRow(row);
+    }
+    // New folders go in at their place in the order of the listing.
     int row = 0;
     for (const QFileInfo& info : found) {
         const QString name = info.fileName();
-        int at = row;
-        while (at < node->rowCount() && node->child(at)->text() != name)
-            ++at;
-        if (at == row && row < node->rowCount()) {
+        if (row < node->rowCount() && node->child(row)->text() == name)
             ++row;
-            continue;
-        }
-        if (at < node->rowCount())
-            node->insertRow(row, node->takeRow(at));
-        else
-            node->insertRow(row, folderNode(name, QDir::cleanPath(info.absoluteFilePath())));
-        ++row;
+        else if (!kept.contains(name))
+            node->insertRow(row++, folderNode(name, QDir::cleanPath(info.absoluteFilePath())));
     }
-    if (row < node->rowCount())
-        node->removeRows(row, node->rowCount() - row);
 }
 
 bool FolderTreeModel::takeFirstListing(const QStandardItem* node) {

@@ -76,6 +76,25 @@ TEST_F(ShellWidgets, TreeIsRootedAtTheDesktopAndShowsOnlyVisibleFolders) {
     tree.collapse(tree.currentIndex());
     tree.expand(tree.currentIndex());
     EXPECT_EQ(subFolders(), QStringList({"inner", "later"}));
+
+    // Folders made and removed beside the selected one, before and after it, leave the
+    // selection where it is.
+    for (const char* name : {"a", "m", "z"})
+        ASSERT_TRUE(QDir(root).mkdir(QString::fromLatin1(name)));
+    const QModelIndex top = tree.currentIndex();
+    tree.collapse(top);
+    tree.expand(top);
+    ASSERT_TRUE(tree.setSelectedFolder(root + "/m"));
+    tree.expand(tree.currentIndex());
+    for (const char* name : {"a", "z"})
+        ASSERT_TRUE(QDir(root).rmdir(QString::fromLatin1(name)));
+    for (const char* name : {"b", "y"})
+        ASSERT_TRUE(QDir(root).mkdir(QString::fromLatin1(name)));
+    tree.collapse(top);
+    tree.expand(top);
+    EXPECT_EQ(tree.SelectedFolder(), root + "/m");
+    tree.setCurrentIndex(top);
+    EXPECT_EQ(subFolders(), QStringList({"b", "inner", "later", "m", "y"}));
 }
 
 TEST_F(ShellWidgets, ListShowsSizesAndDatesInTheProgramsLocaleWithIcons) {
