@@ -85,7 +85,6 @@ TEST_F(ShellWidgets, TreeIsRootedAtTheDesktopAndShowsOnlyVisibleFolders) {
     tree.collapse(top);
     tree.expand(top);
     ASSERT_TRUE(tree.setSelectedFolder(root + "/m"));
-    tree.expand(tree.currentIndex());
     for (const char* name : {"a", "z"})
         ASSERT_TRUE(QDir(root).rmdir(QString::fromLatin1(name)));
     for (const char* name : {"b", "y"})
