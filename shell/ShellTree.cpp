@@ -22,6 +22,18 @@ bool within(const QString& path, const QString& root) {
 } // namespace
 
 ShellTree::ShellTree(QWidget* parent) : QTreeView(parent), folders(new FolderTreeModel(this)) {
+    // A selected folder that is gone when its parent is listed again hands the selection to
+    // that parent, not to the folder beside it. Connected before the view's selection model, which
+    // would otherwise move the selection first.
+    connect(folders, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex& holder, int first, int last) {
+                for (QModelIndex at = currentIndex(); at.isValid(); at = at.parent()) {
+                    if (at.parent() == holder && at.row() >= first && at.row() <= last) {
+                        setCurrentIndex(holder);
+                        return;
+                    }
+                }
+            });
     setModel(folders);
     header()->hide();
     setUniformRowHeights(true);
