@@ -4,8 +4,9 @@
 BUILD      ?= build
 BUILD_ASAN ?= build-sanitize
 BUILD_TSAN ?= build-tsan
-# The programs with the encoder's and the pipeline's tests: the code that runs threads.
-TSAN_TESTS := lame_test pipeline_test
+# The programs whose tests run threads: the encoder's, the pipeline's, the decoder's (stopped
+# from another thread) and whole runs on the real libraries.
+TSAN_TESTS := lame_test pipeline_test mcl_tests e2e_test
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 CONFIGURE  := cmake -S . -B
@@ -55,7 +56,7 @@ test-sanitize:
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-# The encoder's and the pipeline's tests under ThreadSanitizer, in a build folder of their own.
+# The tests that run threads under ThreadSanitizer, in a build folder of their own.
 test-tsan:
 	@scripts/install-deps.sh test
 	@[ -f $(BUILD_TSAN)/build.ninja ] || \

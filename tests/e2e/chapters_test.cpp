@@ -12,7 +12,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -20,10 +19,9 @@
 namespace {
 
 QByteArray run(const QString& program, const QStringList& args) {
-    QProcess process;
-    process.start(program, args);
-    EXPECT_TRUE(process.waitForFinished(60000) && process.exitCode() == 0) << program.toStdString();
-    return process.readAllStandardOutput();
+    const media::ToolRun tool = media::runTool(program, args);
+    EXPECT_TRUE(tool.exitedZero) << program.toStdString() << ": " << tool.err.toStdString();
+    return tool.out;
 }
 
 QByteArray bytesOf(const QString& path) {

@@ -11,7 +11,6 @@
 #include "support/media.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -85,12 +84,11 @@ TEST_F(Mp3Road, FourFormatsJoinIntoOneCleanMp3) {
     EXPECT_EQ(job.outcome().sourcesConverted, sources.size());
 
     // Decodes without a single complaint.
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {"-nostdin", "-v", "error", "-i", host.settings.destination, "-f", "null", "-"});
-    ASSERT_TRUE(ffmpeg.waitForFinished(60000));
-    EXPECT_EQ(ffmpeg.exitCode(), 0);
-    EXPECT_EQ(ffmpeg.readAllStandardError(), QByteArray());
+    const media::ToolRun check =
+        media::runTool(QStringLiteral("ffmpeg"),
+                       {"-v", "error", "-i", host.settings.destination, "-f", "null", "-"});
+    EXPECT_TRUE(check.exitedZero);
+    EXPECT_EQ(check.err, QByteArray());
 
     const media::Pcm pcm = media::decode(host.settings.destination);
     ASSERT_EQ(pcm.rate, 44100);

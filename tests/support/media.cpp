@@ -4,27 +4,77 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QProcess>
+#include <QTemporaryFile>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <complex>
 #include <cstring>
 #include <map>
 #include <numbers>
 
+extern char** environ;
+
 namespace media {
 
+// Not QProcess: its child shares our memory until it execs (vfork) and runs ThreadSanitizer's
+// hooks there, on the state of our main thread, which then has none of its later locking seen:
+// every test of threaded code after the first fixture would report races that are not there.
+// posix_spawn's child runs no hooked code. The output goes to files, which cannot fill up as
+// pipes do.
+ToolRun runTool(const QString& program, const QStringList& args) {
+    ToolRun run;
+    QTemporaryFile out;
+    QTemporaryFile err;
+    if (!out.open() || !err.open())
+        return run;
+    std::vector<QByteArray> words{QFile::encodeName(program)};
+    for (const QString& arg : args)
+        words.push_back(QFile::encodeName(arg));
+    std::vector<char*> argv;
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out.handle(), STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err.handle(), STDERR_FILENO);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        run.err = QByteArray("cannot start: ") + std::strerror(spawned);
+        return run;
+    }
+    int status = 0;
+    pid_t waited = 0;
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    run.exitedZero = waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    // The child moved the files' shared offsets to their ends.
+    if (out.seek(0))
+        run.out = out.readAll();
+    if (err.seek(0))
+        run.err = err.readAll();
+    return run;
+}
+
 bool runFfmpeg(const QStringList& args) {
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral(TAVIMO_FFMPEG),
-                 QStringList{"-nostdin", "-v", "error", "-y"} + args);
-    if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitStatus() != QProcess::NormalExit ||
-        ffmpeg.exitCode() != 0) {
+    const ToolRun run =
+        runTool(QStringLiteral(TAVIMO_FFMPEG), QStringList{"-nostdin", "-v", "error", "-y"} + args);
+    if (!run.exitedZero) {
         ADD_FAILURE() << "ffmpeg " << args.join(' ').toStdString()
-                      << " failed: " << ffmpeg.readAllStandardError().toStdString();
+                      << " failed: " << run.err.toStdString();
         return false;
     }
     return true;
@@ -51,12 +101,10 @@ Pcm decode(const QString& path, int rate, int channels) {
     Pcm pcm;
     if (!rate || !channels) {
         // The first audio stream's own rate and channel count; more than two are mixed to two.
-        QProcess probe;
-        probe.start(QStringLiteral(TAVIMO_FFPROBE),
-                    {"-v", "error", "-select_streams", "a:0", "-show_entries",
-                     "stream=sample_rate,channels", "-of", "csv=p=0", path});
-        probe.waitForFinished(60000);
-        const auto fields = QString::fromUtf8(probe.readAllStandardOutput()).trimmed().split(',');
+        const ToolRun probe = runTool(QStringLiteral(TAVIMO_FFPROBE),
+                                      {"-v", "error", "-select_streams", "a:0", "-show_entries",
+                                       "stream=sample_rate,channels", "-of", "csv=p=0", path});
+        const auto fields = QString::fromUtf8(probe.out).trimmed().split(',');
         if (fields.size() >= 2) {
             rate = rate ? rate : fields[0].toInt();
             channels = channels ? channels : std::min(fields[1].toInt(), 2);
@@ -66,12 +114,11 @@ Pcm decode(const QString& path, int rate, int channels) {
         return pcm;
     pcm.rate = rate;
     pcm.channels = channels;
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral(TAVIMO_FFMPEG),
-                 {"-nostdin", "-v", "error", "-i", path, "-vn", "-ar", QString::number(rate), "-ac",
-                  QString::number(channels), "-f", "s16le", "-"});
-    ffmpeg.waitForFinished(120000);
-    const QByteArray bytes = ffmpeg.readAllStandardOutput();
+    const QByteArray bytes =
+        runTool(QStringLiteral(TAVIMO_FFMPEG),
+                {"-nostdin", "-v", "error", "-i", path, "-vn", "-ar", QString::number(rate), "-ac",
+                 QString::number(channels), "-f", "s16le", "-"})
+            .out;
     pcm.samples.resize(bytes.size() / 2);
     std::memcpy(pcm.samples.data(), bytes.constData(), pcm.samples.size() * 2);
     return pcm;
@@ -82,13 +129,12 @@ Loudness measureLoudness(const QString& path, double from, double to) {
     if (to >= 0)
         filter += QStringLiteral(":end=%1").arg(to);
     filter += QStringLiteral(",ebur128=peak=true");
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral(TAVIMO_FFMPEG), {"-nostdin", "-hide_banner", "-nostats", "-i", path,
-                                                 "-af", filter, "-f", "null", "-"});
-    ffmpeg.waitForFinished(120000);
+    const ToolRun ffmpeg =
+        runTool(QStringLiteral(TAVIMO_FFMPEG), {"-nostdin", "-hide_banner", "-nostats", "-i", path,
+                                                "-af", filter, "-f", "null", "-"});
     // The summary at the end: "I:  -18.0 LUFS" and, under "True peak:", "Peak:  -3.2 dBFS".
     Loudness loudness{NAN, NAN};
-    for (const QByteArray& line : ffmpeg.readAllStandardError().split('\n')) {
+    for (const QByteArray& line : ffmpeg.err.split('\n')) {
         const QList<QByteArray> words = line.simplified().split(' ');
         if (words.size() == 3 && words[0] == "I:")
             loudness.integrated = words[1].toDouble();

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tavimo developers
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -12,6 +13,16 @@
 
 // Media fixtures, made at test time with the ffmpeg command, and ways to judge sound by content.
 namespace media {
+
+// What a tool wrote, and whether it exited with 0.
+struct ToolRun {
+    bool exitedZero = false;
+    QByteArray out;
+    QByteArray err;
+};
+// Runs `program` (looked up in PATH unless it has a slash) with `args` to its end, without
+// input.
+ToolRun runTool(const QString& program, const QStringList& args);
 
 // Runs ffmpeg with `args` (after "-v error -y"); fails the current test and returns false when
 // it does not exit 0.
