@@ -10,6 +10,10 @@ namespace {
 // Unmeasured sound the decoding thread may run ahead by, in samples (4 MiB): two stretches of
 // stereo, so that while it waits, each worker has sound to measure.
 constexpr std::size_t kMostQueued = 1 << 21;
+// Sound is handed to a worker in blocks of this many samples (256 KiB), not a decoder's frame
+// (a few KiB) at a time: each hand-over takes the lock and wakes whoever waits, and each block
+// is a buffer of its own.
+constexpr std::size_t kBlockSamples = 1 << 17;
 
 } // namespace
 
@@ -51,44 +55,64 @@ void LoudnessMeter::add(const std::int16_t* samples, std::int64_t frames, int ra
         return;
     }
 
-    // Cut where a stretch ends: the next one goes to the next worker.
+    // Cut where a stretch ends, the next one going to the next worker, and where a block is full.
+    const auto blockFrames = static_cast<std::int64_t>(kBlockSamples) / channels;
     while (frames > 0) {
-        Block block;
-        block.stretch = added / kStretchFrames;
-        const std::int64_t take = std::min(frames, (block.stretch + 1) * kStretchFrames - added);
-        const auto count = static_cast<std::size_t>(take) * static_cast<std::size_t>(channels);
-        Lane& lane = lanes[block.stretch % kWorkers];
+        const std::int64_t stretch = added / kStretchFrames;
+        const std::int64_t stretchEnd = (stretch + 1) * kStretchFrames;
+        std::int64_t take = std::min(frames, stretchEnd - added);
         if (workers.empty()) {
-            block.samples.assign(samples, samples + count);
-            measure(lane, block);
+            Block block;
+            block.stretch = stretch;
+            block.samples.assign(samples, samples + take * channels);
+            measure(lanes[stretch % kWorkers], block);
         } else {
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [this] {
-                    return queuedSamples < kMostQueued ||
-                           std::all_of(std::begin(lanes), std::end(lanes),
-                                       [](const Lane& l) { return l.queue.empty(); });
-                });
-                if (!spare.empty()) {
-                    block.samples = std::move(spare.back());
-                    spare.pop_back();
-                }
-            }
-            block.samples.assign(samples, samples + count);
-            {
-                const std::lock_guard lock(mutex);
-                queuedSamples += count;
-                lane.queue.push_back(std::move(block));
-            }
-            changed.notify_all();
+            if (pending.samples.empty())
+                startPending(stretch);
+            const auto held = static_cast<std::int64_t>(pending.samples.size()) / channels;
+            take = std::min(take, blockFrames - held);
+            pending.samples.insert(pending.samples.end(), samples, samples + take * channels);
+            if (held + take == blockFrames || added + take == stretchEnd)
+                sendPending();
         }
         added += take;
-        samples += count;
+        samples += take * channels;
         frames -= take;
     }
 }
 
+void LoudnessMeter::startPending(std::int64_t stretch) {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [this] {
+        return queuedSamples < kMostQueued ||
+               std::all_of(std::begin(lanes), std::end(lanes),
+                           [](const Lane& l) { return l.queue.empty(); });
+    });
+    if (!spare.empty()) {
+        pending.samples = std::move(spare.back());
+        spare.pop_back();
+    }
+    lock.unlock();
+    pending.samples.clear();
+    pending.samples.reserve(kBlockSamples);
+    pending.stretch = stretch;
+}
+
+void LoudnessMeter::sendPending() {
+    if (pending.samples.empty())
+        return;
+    {
+        const std::lock_guard lock(mutex);
+        queuedSamples += pending.samples.size();
+        lanes[pending.stretch % kWorkers].queue.push_back(std::move(pending));
+    }
+    pending = Block();
+    changed.notify_all();
+}
+
 LoudnessMeasurement LoudnessMeter::finish() {
+    if (!finished)
+        sendPending();
     stopWorkers(false);
     if (finished)
         return result;

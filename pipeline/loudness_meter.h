@@ -75,6 +75,9 @@ private:
         int windowPeak = 0;
     };
 
+    // The block being filled for a worker: taken from the spare buffers once there is room.
+    void startPending(std::int64_t stretch);
+    void sendPending();
     void work(Lane& lane);
     void measure(Lane& lane, const Block& block);
     void notePeaks(Lane& lane, const std::int16_t* samples, std::int64_t frames);
@@ -86,6 +89,7 @@ private:
     int channels = 0;
     std::int64_t added = 0; // frames
     bool wrongFormat = false;
+    Block pending; // the block being filled, not yet any worker's
 
     std::mutex mutex;
     std::condition_variable changed;
