@@ -9,17 +9,20 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <complex>
 #include <cstring>
 #include <map>
 #include <numbers>
+#include <thread>
 
 extern char** environ;
 
@@ -56,9 +59,18 @@ ToolRun runTool(const QString& program, const QStringList& args) {
         run.err = QByteArray("cannot start: ") + std::strerror(spawned);
         return run;
     }
+    // A tool that hangs is stopped after two minutes, so that the test fails rather than waits.
     int status = 0;
     pid_t waited = 0;
-    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while ((waited = waitpid(pid, &status, WNOHANG)) == 0 || (waited < 0 && errno == EINTR)) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            run.err = "stopped after two minutes";
+            return run;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     run.exitedZero = waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     // The child moved the files' shared offsets to their ends.
