@@ -37,8 +37,11 @@ ToolRun runTool(const QString& program, const QStringList& args) {
     ToolRun run;
     QTemporaryFile out;
     QTemporaryFile err;
-    if (!out.open() || !err.open())
+    if (!out.open() || !err.open()) {
+        run.err = "no temporary file for the output: " +
+                  (out.isOpen() ? err : out).errorString().toUtf8();
         return run;
+    }
     std::vector<QByteArray> words{QFile::encodeName(program)};
     for (const QString& arg : args)
         words.push_back(QFile::encodeName(arg));
