@@ -49,7 +49,7 @@ template <typename T> void mix(T& x) {
     x ^= x >> 16;
 }
 
-// Rounds to the nearest step (truncation of a positive number is its floor), held at full scale.
+// Holds a rounded value at full scale.
 template <typename I> void hold(I& value) {
     value = value < -32768 ? -32768 : value;
     value = value > 32767 ? 32767 : value;
@@ -58,6 +58,7 @@ template <typename I> void hold(I& value) {
 std::int16_t scaled(std::int16_t sample, float factor, std::uint32_t draw) {
     mix(draw);
     const float dither = static_cast<float>((draw & 0xFFFFU) + (draw >> 16)) * kUnit - 1.0f;
+    // Rounds to the nearest step: shifted to be positive, where truncation is the floor.
     int value = static_cast<int>(sample * factor + dither + 32768.5f) - 32768;
     hold(value);
     return static_cast<std::int16_t>(value);
