@@ -152,24 +152,39 @@ int rewriteWithGain(int descriptor, std::int64_t begin, std::int64_t end, const 
         int none = 0;
         failure.compare_exchange_strong(none, error);
     };
-    const auto work = [&](const std::function<void()>& afterPiece) {
-        std::vector<std::int16_t> piece;
-        while (failure.load() == 0) {
-            const std::int64_t at = next.fetch_add(kRewritePiece);
-            if (at >= end)
-                return;
-            if (const int error = rewritePiece(descriptor, begin, at, end, gain, piece))
-                return fail(error);
+    // Scales the next piece not yet taken; false when none is left or one failed.
+    const auto takePiece = [&](std::vector<std::int16_t>& piece) {
+        if (failure.load() != 0)
+            return false;
+        const std::int64_t at = next.fetch_add(kRewritePiece);
+        if (at >= end)
+            return false;
+        if (const int error = rewritePiece(descriptor, begin, at, end, gain, piece)) {
+            fail(error);
+            return false;
+        }
+        return true;
+    };
+    const auto work = [&](std::vector<std::int16_t>& piece,
+                          const std::function<void()>& afterPiece) {
+        while (takePiece(piece))
             if (afterPiece)
                 afterPiece();
-        }
     };
+    // The first piece is this thread's, before the helper starts: however quickly the helper
+    // takes the rest, the window is pumped at least once.
+    std::vector<std::int16_t> piece;
+    if (!takePiece(piece))
+        return failure.load();
+    if (between)
+        between();
     std::thread helper;
     try {
         // Nothing may leave the helper: the first error ends both threads' work.
         helper = std::thread([&] {
             try {
-                work(nullptr);
+                std::vector<std::int16_t> helperPiece;
+                work(helperPiece, nullptr);
             } catch (const std::bad_alloc&) {
                 fail(ENOMEM);
             } catch (...) {
@@ -185,6 +200,6 @@ int rewriteWithGain(int descriptor, std::int64_t begin, std::int64_t end, const 
         if (helper.joinable())
             helper.join();
     });
-    work(between);
+    work(piece, between);
     return failure.load();
 }
